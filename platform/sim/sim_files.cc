@@ -1,0 +1,447 @@
+#include "platform/sim/sim_files.h"
+
+#include <algorithm>
+
+#include "platform/sim/sim_text.h"
+
+namespace kw::sim {
+
+struct SimFileSystem::Node {
+  std::string name;
+  std::weak_ptr<Node> parent;
+  bool isDirectory = false;
+  bool readOnly = false;
+  std::string linkTarget;  // non-empty for a directory link
+  std::string content;
+  std::vector<std::shared_ptr<Node>> children;  // sorted by name, ignoring case
+  std::vector<FileHold> holds;
+
+  std::shared_ptr<Node> Child(const std::string& childName) const {
+    for (const auto& child : children) {
+      if (SameNoCase(child->name, childName)) return child;
+    }
+    return nullptr;
+  }
+  void Adopt(const std::shared_ptr<Node>& child) {
+    auto at = std::find_if(children.begin(), children.end(), [&](const std::shared_ptr<Node>& other) {
+      return Upper(other->name) > Upper(child->name);
+    });
+    children.insert(at, child);
+  }
+  void Drop(const std::shared_ptr<Node>& child) {
+    children.erase(std::remove(children.begin(), children.end(), child), children.end());
+  }
+};
+
+namespace {
+
+constexpr std::uint32_t kFileAttributeArchive = 0x20;
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+bool GlobMatch(const std::string& pattern, const std::string& name) {
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t starAt = std::string::npos;
+  std::size_t resumeName = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starAt = p++;
+      resumeName = n;
+    } else if (starAt != std::string::npos) {
+      p = starAt + 1;
+      n = ++resumeName;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+  const std::string upperPattern = Upper(pattern);
+  const std::string upperName = Upper(name);
+  if (GlobMatch(upperPattern, upperName)) return true;
+  // "NAME.*" also matches "NAME": a name without an extension has an empty one.
+  if (upperPattern.size() >= 2 && upperPattern.compare(upperPattern.size() - 2, 2, ".*") == 0 &&
+      upperName.find('.') == std::string::npos) {
+    return GlobMatch(upperPattern.substr(0, upperPattern.size() - 2), upperName);
+  }
+  return false;
+}
+
+SimFileSystem::SimFileSystem() : m_root(std::make_shared<Node>()) {
+  m_root->isDirectory = true;
+  m_root->name = "C:";
+}
+
+SimFileSystem::~SimFileSystem() = default;
+
+std::string SimFileSystem::FullPath(const std::string& path) const {
+  std::string absolute;
+  if (path.size() >= 2 && path[1] == ':') {
+    if (Upper(path.substr(0, 1)) != "C") return std::string();  // the machine has drive C: only
+    absolute = (path.size() >= 3 && path[2] == '\\') ? path : m_currentDirectory + "\\" + path.substr(2);
+  } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    return std::string();  // network paths do not exist here
+  } else if (!path.empty() && path[0] == '\\') {
+    absolute = "C:" + path;
+  } else {
+    absolute = m_currentDirectory + "\\" + path;
+  }
+  std::vector<std::string> names;
+  for (const std::string& part : SplitPath(absolute.substr(2))) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!names.empty()) names.pop_back();
+      continue;
+    }
+    names.push_back(part);
+  }
+  std::string full = "C:";
+  for (const std::string& name : names) full += "\\" + name;
+  if (names.empty()) full += "\\";
+  if (full.size() >= kMaxPath) return std::string();
+  return full;
+}
+
+bool SimFileSystem::Components(const std::string& path, std::vector<std::string>* names) const {
+  if (path.size() >= kMaxPath) return false;
+  const std::string full = FullPath(path);
+  if (full.empty()) return false;
+  *names = SplitPath(full.substr(2));
+  return true;
+}
+
+std::shared_ptr<SimFileSystem::Node> SimFileSystem::Resolve(std::shared_ptr<Node> node) const {
+  // A link shows its target; links to links are followed a few times only,
+  // as the system stops a loop of them.
+  for (int hops = 0; node && !node->linkTarget.empty() && hops < 8; ++hops) {
+    node = Lookup(node->linkTarget);
+  }
+  return node;
+}
+
+std::shared_ptr<SimFileSystem::Node> SimFileSystem::LookupNames(const std::vector<std::string>& names,
+                                                                bool followLast) const {
+  std::shared_ptr<Node> node = m_root;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    node = Resolve(node);
+    if (!node || !node->isDirectory) return nullptr;
+    node = node->Child(names[i]);
+    if (!node) return nullptr;
+  }
+  return followLast ? Resolve(node) : node;
+}
+
+std::shared_ptr<SimFileSystem::Node> SimFileSystem::Lookup(const std::string& path) const {
+  std::vector<std::string> names;
+  if (!Components(path, &names)) return nullptr;
+  return LookupNames(names, true);
+}
+
+std::shared_ptr<SimFileSystem::Node> SimFileSystem::MakeDirectories(const std::vector<std::string>& names) {
+  std::shared_ptr<Node> node = m_root;
+  for (const std::string& name : names) {
+    node = Resolve(node);
+    std::shared_ptr<Node> child = node->Child(name);
+    if (!child) {
+      child = std::make_shared<Node>();
+      child->name = name;
+      child->isDirectory = true;
+      child->parent = node;
+      node->Adopt(child);
+    }
+    node = child;
+  }
+  return Resolve(node);
+}
+
+std::string SimFileSystem::PathOf(const std::shared_ptr<Node>& node) const {
+  std::vector<std::string> names;
+  for (std::shared_ptr<Node> at = node; at && at != m_root; at = at->parent.lock()) {
+    names.push_back(at->name);
+  }
+  std::string path = "C:";
+  for (auto it = names.rbegin(); it != names.rend(); ++it) path += "\\" + *it;
+  if (names.empty()) path += "\\";
+  return path;
+}
+
+void SimFileSystem::AddFile(const std::string& path, const std::string& content) {
+  std::vector<std::string> names;
+  if (!Components(path, &names) || names.empty()) return;
+  const std::string leaf = names.back();
+  names.pop_back();
+  std::shared_ptr<Node> directory = MakeDirectories(names);
+  std::shared_ptr<Node> file = directory->Child(leaf);
+  if (!file) {
+    file = std::make_shared<Node>();
+    file->name = leaf;
+    file->parent = directory;
+    directory->Adopt(file);
+  }
+  file->content = content;
+}
+
+void SimFileSystem::AddDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  if (Components(path, &names)) MakeDirectories(names);
+}
+
+void SimFileSystem::AddDirectoryLink(const std::string& path, const std::string& target) {
+  std::vector<std::string> names;
+  if (!Components(path, &names) || names.empty()) return;
+  const std::string leaf = names.back();
+  names.pop_back();
+  std::shared_ptr<Node> directory = MakeDirectories(names);
+  auto link = std::make_shared<Node>();
+  link->name = leaf;
+  link->isDirectory = true;
+  link->linkTarget = FullPath(target);
+  link->parent = directory;
+  directory->Adopt(link);
+}
+
+void SimFileSystem::SetReadOnly(const std::string& path, bool readOnly) {
+  if (std::shared_ptr<Node> node = Lookup(path)) node->readOnly = readOnly;
+}
+
+bool SimFileSystem::IsReadOnly(const std::string& path) const {
+  std::shared_ptr<Node> node = Lookup(path);
+  return node && node->readOnly;
+}
+
+std::uint32_t SimFileSystem::Hold(const std::string& path, const std::string& holder, bool shareDelete) {
+  std::shared_ptr<Node> node = Lookup(path);
+  if (!node || node->isDirectory) return 0;
+  const std::uint32_t id = m_nextHold++;
+  node->holds.push_back(FileHold{id, holder, shareDelete});
+  return id;
+}
+
+namespace {
+
+template <typename Visit>
+void ForEachNode(const std::shared_ptr<SimFileSystem::Node>& node, Visit visit) {
+  visit(node);
+  if (!node->linkTarget.empty()) return;  // a link's contents belong to its target
+  for (const auto& child : node->children) ForEachNode(child, visit);
+}
+
+}  // namespace
+
+void SimFileSystem::Release(std::uint32_t holdId) {
+  ForEachNode(m_root, [&](const std::shared_ptr<Node>& node) {
+    auto& holds = node->holds;
+    holds.erase(std::remove_if(holds.begin(), holds.end(),
+                               [&](const FileHold& hold) { return hold.id == holdId; }),
+                holds.end());
+  });
+}
+
+void SimFileSystem::ReleaseAllOf(const std::string& holder) {
+  ForEachNode(m_root, [&](const std::shared_ptr<Node>& node) {
+    auto& holds = node->holds;
+    holds.erase(std::remove_if(holds.begin(), holds.end(),
+                               [&](const FileHold& hold) { return hold.holder == holder; }),
+                holds.end());
+  });
+}
+
+bool SimFileSystem::IsHeld(const std::string& path) const {
+  std::shared_ptr<Node> node = Lookup(path);
+  return node && !node->holds.empty();
+}
+
+bool SimFileSystem::Exists(const std::string& path) const { return Lookup(path) != nullptr; }
+
+bool SimFileSystem::IsDirectory(const std::string& path) const {
+  std::shared_ptr<Node> node = Lookup(path);
+  return node && node->isDirectory;
+}
+
+std::string SimFileSystem::Content(const std::string& path) const {
+  std::shared_ptr<Node> node = Lookup(path);
+  return node ? node->content : std::string();
+}
+
+std::vector<std::string> SimFileSystem::Dump() const {
+  std::vector<std::string> lines;
+  ForEachNode(m_root, [&](const std::shared_ptr<Node>& node) {
+    if (node == m_root) return;
+    const std::string path = PathOf(node);
+    if (!node->linkTarget.empty()) {
+      lines.push_back("L " + path + " -> " + node->linkTarget);
+    } else if (node->isDirectory) {
+      lines.push_back("D " + path);
+    } else {
+      lines.push_back("F " + path + " " + std::to_string(node->content.size()) +
+                      (node->readOnly ? " R" : ""));
+    }
+  });
+  return lines;
+}
+
+FindHandle SimFileSystem::FindFirst(const std::string& pattern, FindEntry* entry) {
+  // A path that ends in a backslash names no entry: the search finds nothing,
+  // as FindFirstFileA does on Windows.
+  if (pattern.empty() || pattern.back() == '\\' || pattern.size() >= kMaxPath) return FindHandle{};
+  const std::string::size_type lastBackslash = pattern.rfind('\\');
+  const std::string directoryPart =
+      lastBackslash == std::string::npos ? std::string(".") : pattern.substr(0, lastBackslash + 1);
+  const std::string namePattern =
+      lastBackslash == std::string::npos ? pattern : pattern.substr(lastBackslash + 1);
+  std::shared_ptr<Node> directory = Lookup(directoryPart);
+  if (!directory || !directory->isDirectory) return FindHandle{};
+
+  std::vector<FindEntry> found;
+  if (HasWildcard(namePattern)) {
+    if (directory != m_root) {
+      for (const char* dots : {".", ".."}) {
+        if (WildcardMatch(namePattern, dots)) found.push_back(FindEntry{dots, kFileAttributeDirectory});
+      }
+    }
+    for (const auto& child : directory->children) {
+      if (!WildcardMatch(namePattern, child->name)) continue;
+      std::uint32_t attributes = child->isDirectory ? kFileAttributeDirectory : kFileAttributeArchive;
+      if (child->readOnly) attributes |= kFileAttributeReadOnly;
+      if (!child->linkTarget.empty()) attributes |= kFileAttributeReparsePoint;
+      found.push_back(FindEntry{child->name, attributes});
+    }
+  } else if (std::shared_ptr<Node> child = directory->Child(namePattern)) {
+    std::uint32_t attributes = child->isDirectory ? kFileAttributeDirectory : kFileAttributeArchive;
+    if (child->readOnly) attributes |= kFileAttributeReadOnly;
+    if (!child->linkTarget.empty()) attributes |= kFileAttributeReparsePoint;
+    found.push_back(FindEntry{child->name, attributes});
+  }
+  if (found.empty()) return FindHandle{};
+  *entry = found.front();
+  found.erase(found.begin());
+  const std::uintptr_t handle = m_nextHandle;
+  m_nextHandle += 4;
+  m_searches[handle] = std::move(found);
+  return FindHandle{handle};
+}
+
+bool SimFileSystem::FindNext(FindHandle search, FindEntry* entry) {
+  auto it = m_searches.find(search.value);
+  if (it == m_searches.end() || it->second.empty()) return false;
+  *entry = it->second.front();
+  it->second.erase(it->second.begin());
+  return true;
+}
+
+void SimFileSystem::FindClose(FindHandle search) { m_searches.erase(search.value); }
+
+FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mode) {
+  std::vector<std::string> names;
+  if (!Components(path, &names) || names.empty()) return FileHandle{};
+  std::shared_ptr<Node> node = LookupNames(names, true);
+  if (!node) {
+    if (mode == FileOpenMode::kReadExisting) return FileHandle{};
+    const std::string leaf = names.back();
+    names.pop_back();
+    std::shared_ptr<Node> directory = LookupNames(names, true);
+    if (!directory || !directory->isDirectory) return FileHandle{};
+    node = std::make_shared<Node>();
+    node->name = leaf;
+    node->parent = directory;
+    directory->Adopt(node);
+  }
+  if (node->isDirectory || !node->holds.empty()) return FileHandle{};
+  const bool writable = mode == FileOpenMode::kReadWriteTruncate;
+  if (writable) {
+    if (node->readOnly) return FileHandle{};
+    node->content.clear();
+  }
+  const std::uint32_t holdId = m_nextHold++;
+  node->holds.push_back(FileHold{holdId, "this program", false});
+  const std::uintptr_t handle = m_nextHandle;
+  m_nextHandle += 4;
+  m_files[handle] = OpenFile{node, holdId, writable};
+  return FileHandle{handle};
+}
+
+bool SimFileSystem::ReadAll(FileHandle file, std::string* bytes) {
+  auto it = m_files.find(file.value);
+  if (it == m_files.end()) return false;
+  *bytes = it->second.node->content;
+  return true;
+}
+
+bool SimFileSystem::WriteAll(FileHandle file, const std::string& bytes) {
+  auto it = m_files.find(file.value);
+  if (it == m_files.end() || !it->second.writable) return false;
+  it->second.node->content = bytes;
+  return true;
+}
+
+void SimFileSystem::CloseFile(FileHandle file) {
+  auto it = m_files.find(file.value);
+  if (it == m_files.end()) return;
+  auto& holds = it->second.node->holds;
+  const std::uint32_t holdId = it->second.holdId;
+  holds.erase(std::remove_if(holds.begin(), holds.end(),
+                             [&](const FileHold& hold) { return hold.id == holdId; }),
+              holds.end());
+  m_files.erase(it);
+}
+
+bool SimFileSystem::RemoveFile(const std::string& path) {
+  std::vector<std::string> names;
+  if (!Components(path, &names) || names.empty()) return false;
+  std::shared_ptr<Node> node = LookupNames(names, false);
+  if (!node || node->isDirectory || node->readOnly) return false;
+  for (const FileHold& hold : node->holds) {
+    if (!hold.shareDelete) return false;
+  }
+  if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
+  return true;
+}
+
+bool SimFileSystem::ClearReadOnly(const std::string& path) {
+  std::shared_ptr<Node> node = Lookup(path);
+  if (!node) return false;
+  node->readOnly = false;
+  return true;
+}
+
+bool SimFileSystem::IsBusyDirectory(const std::shared_ptr<Node>& node) const {
+  const std::string path = Upper(PathOf(node));
+  std::vector<std::string> busy{m_currentDirectory};
+  if (m_busyDirectories) {
+    for (const std::string& directory : m_busyDirectories()) busy.push_back(directory);
+  }
+  for (const std::string& directory : busy) {
+    const std::string full = Upper(FullPath(directory));
+    if (full == path || full.rfind(path + "\\", 0) == 0) return true;
+  }
+  return false;
+}
+
+bool SimFileSystem::RemoveEmptyDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  if (!Components(path, &names) || names.empty()) return false;
+  std::shared_ptr<Node> node = LookupNames(names, false);
+  if (!node || !node->isDirectory || node->readOnly) return false;
+  // A link goes by itself, whatever its target holds.
+  if (node->linkTarget.empty() && (!node->children.empty() || IsBusyDirectory(node))) return false;
+  if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
+  return true;
+}
+
+bool SimFileSystem::ChangeDirectory(const std::string& path) {
+  std::shared_ptr<Node> node = Lookup(path);
+  if (!node || !node->isDirectory) return false;
+  m_currentDirectory = FullPath(path);
+  return true;
+}
+
+}  // namespace kw::sim

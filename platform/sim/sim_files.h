@@ -1,0 +1,117 @@
+// Drive C: of the simulated machine, held in memory with the Windows rules the
+// program depends on: names compare without regard to case and keep their
+// case; directory listings give "." and ".." first (except in the root) and
+// then the entries in a stable order; * and ? match as FindFirstFile matches
+// them; paths of MAX_PATH characters or more fail; a read-only file cannot be
+// deleted; a file held open elsewhere cannot be opened exclusively; directory
+// links are reparse points whose contents are those of their target.
+#ifndef KWUNINST_PLATFORM_SIM_SIM_FILES_H_
+#define KWUNINST_PLATFORM_SIM_SIM_FILES_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kw::sim {
+
+// Who holds a file open, and whether the holder lets others delete it.
+struct FileHold {
+  std::uint32_t id = 0;
+  std::string holder;      // e.g. "pid 104" or "test"
+  bool shareDelete = false;
+};
+
+class SimFileSystem {
+ public:
+  SimFileSystem();
+  ~SimFileSystem();
+
+  // --- Setting up and inspecting the machine ------------------------------
+  // Creates the file and any missing directories on its way.
+  void AddFile(const std::string& path, const std::string& content = std::string());
+  void AddDirectory(const std::string& path);
+  // A directory link (junction) at path that shows the contents of target.
+  void AddDirectoryLink(const std::string& path, const std::string& target);
+  void SetReadOnly(const std::string& path, bool readOnly);
+  bool IsReadOnly(const std::string& path) const;
+  // Holds the file open as another program would; returns the hold's id.
+  std::uint32_t Hold(const std::string& path, const std::string& holder, bool shareDelete = false);
+  void Release(std::uint32_t holdId);
+  void ReleaseAllOf(const std::string& holder);
+  bool IsHeld(const std::string& path) const;
+  bool Exists(const std::string& path) const;
+  bool IsDirectory(const std::string& path) const;
+  std::string Content(const std::string& path) const;
+  // Every entry of the drive, one line each ("D " for directories, "L " for
+  // links, "F " for files with their size and R when read-only), sorted: for
+  // comparing whole drive states.
+  std::vector<std::string> Dump() const;
+  std::size_t OpenHandleCount() const { return m_files.size() + m_searches.size(); }
+
+  // The full form of a path as the program's current directory resolves it
+  // ("C:\DIR\FILE", names with the case given).  Empty when it cannot be one.
+  std::string FullPath(const std::string& path) const;
+
+  // Current directories of the simulated processes, so that a directory in
+  // use cannot be removed (a DOS box open in it, or a program started there).
+  void SetBusyDirectoriesSource(std::function<std::vector<std::string>()> source) {
+    m_busyDirectories = std::move(source);
+  }
+
+  // --- The port's file calls ----------------------------------------------
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry);
+  bool FindNext(FindHandle search, FindEntry* entry);
+  void FindClose(FindHandle search);
+  FileHandle OpenExclusive(const std::string& path, FileOpenMode mode);
+  bool ReadAll(FileHandle file, std::string* bytes);
+  bool WriteAll(FileHandle file, const std::string& bytes);
+  void CloseFile(FileHandle file);
+  bool RemoveFile(const std::string& path);
+  bool ClearReadOnly(const std::string& path);
+  bool RemoveEmptyDirectory(const std::string& path);
+  bool ChangeDirectory(const std::string& path);
+  const std::string& CurrentDirectory() const { return m_currentDirectory; }
+
+  // A node of the drive; defined in the source file.
+  struct Node;
+
+ private:
+  struct OpenFile {
+    std::shared_ptr<Node> node;
+    std::uint32_t holdId = 0;
+    bool writable = false;
+  };
+
+  // Splits a full path into its names below the drive root; false when the
+  // path is not on drive C: or is too long.
+  bool Components(const std::string& path, std::vector<std::string>* names) const;
+  // The node a path names, following directory links on the way.
+  std::shared_ptr<Node> Lookup(const std::string& path) const;
+  std::shared_ptr<Node> LookupNames(const std::vector<std::string>& names, bool followLast) const;
+  std::shared_ptr<Node> MakeDirectories(const std::vector<std::string>& names);
+  std::shared_ptr<Node> Resolve(std::shared_ptr<Node> node) const;
+  std::string PathOf(const std::shared_ptr<Node>& node) const;
+  bool IsBusyDirectory(const std::shared_ptr<Node>& node) const;
+
+  std::shared_ptr<Node> m_root;
+  std::string m_currentDirectory = "C:\\";
+  std::map<std::uintptr_t, std::vector<FindEntry>> m_searches;
+  std::map<std::uintptr_t, OpenFile> m_files;
+  std::uintptr_t m_nextHandle = 0x100;
+  std::uint32_t m_nextHold = 1;
+  std::function<std::vector<std::string>()> m_busyDirectories;
+};
+
+// Whether a name matches a FindFirstFile pattern: '*' any run of characters,
+// '?' one character, and a pattern ending in ".*" also matches names without
+// a dot (so "*.*" matches every name).
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+}  // namespace kw::sim
+
+#endif  // KWUNINST_PLATFORM_SIM_SIM_FILES_H_

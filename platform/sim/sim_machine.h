@@ -1,0 +1,293 @@
+// A simulated Windows machine for the native build and its tests: registry,
+// drive C:, processes with their windows, message boxes, the status dialog and
+// a virtual clock.  Nothing here sleeps or touches the host system.
+//
+// Time moves only when the program pauses.  Each pause advances the clock and
+// then gives every process whose main thread is not suspended its turn, so a
+// scripted program that closes its window 3.5 s after it started is seen to
+// do so by the program's fourth one-second pause.
+#ifndef KWUNINST_PLATFORM_SIM_SIM_MACHINE_H_
+#define KWUNINST_PLATFORM_SIM_SIM_MACHINE_H_
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_files.h"
+#include "platform/sim/sim_registry.h"
+#include "platform/window_layout.h"
+
+namespace kw::sim {
+
+class SimMachine;
+class SimProcess;
+
+// The behaviour of a simulated program.  One object per started process.
+class SimProgram {
+ public:
+  virtual ~SimProgram() = default;
+  // Right after the process is created.
+  virtual void OnStart(SimProcess& /*self*/) {}
+  // At every pause of the machine while the main thread runs.
+  virtual void OnTurn(SimProcess& /*self*/) {}
+  // A close request (WM_CLOSE) reached one of its windows.  By default the
+  // program closes that window and ends, as a plain Windows program does.
+  virtual void OnCloseRequest(SimProcess& self, WindowHandle window);
+  // A hung program's thread does not answer messages.
+  virtual bool IsHung() const { return false; }
+};
+
+using ProgramFactory = std::function<std::unique_ptr<SimProgram>()>;
+
+struct SimWindow {
+  WindowHandle handle;
+  std::string title;
+  std::uint32_t ownerProcessId = 0;  // 0: the program under test itself
+  bool alive = true;
+  bool visible = true;
+  bool topmost = false;
+  std::uint64_t zOrder = 0;          // higher is nearer the top
+  // The status dialog only:
+  bool isDialog = false;
+  bool centred = false;
+  Rect rect;
+  IconHandle bigIcon;
+  IconHandle smallIcon;
+  std::map<int, std::string> itemTexts;
+};
+
+// A text that reached the screen of the status window, and when.
+struct PaintedStatus {
+  std::int64_t atMs = 0;
+  std::string text;
+};
+
+struct SimMessageBox {
+  std::int64_t atMs = 0;
+  WindowHandle owner;
+  std::string ownerTitle;  // empty when the box has no owner
+  std::string text;
+  std::string caption;
+  std::uint32_t style = 0;
+  int answer = 0;
+};
+
+// One line of the machine's journal: what happened, when.
+struct SimEvent {
+  std::int64_t atMs = 0;
+  std::string what;
+};
+
+class SimProcess {
+ public:
+  SimProcess(SimMachine& machine, std::uint32_t id, std::uint32_t threadId,
+             std::string imagePath, std::string commandLine, std::string currentDirectory,
+             ShowState show, std::int64_t startedAtMs);
+
+  std::uint32_t Id() const { return m_id; }
+  std::uint32_t ThreadId() const { return m_threadId; }
+  const std::string& ImagePath() const { return m_imagePath; }
+  const std::string& CommandLine() const { return m_commandLine; }
+  const std::string& CurrentDirectory() const { return m_currentDirectory; }
+  ShowState Show() const { return m_show; }
+  bool IsRunning() const { return m_running; }
+  int SuspendCount() const { return m_suspendCount; }
+  std::int64_t StartedAtMs() const { return m_startedAtMs; }
+  // How long the main thread has been allowed to run: suspended time does
+  // not count, so a frozen program does no work.
+  std::int64_t RunTimeMs() const { return m_runTimeMs; }
+  std::int64_t ExitedAtMs() const { return m_exitedAtMs; }
+  SimMachine& Machine() { return m_machine; }
+
+  WindowHandle OpenWindow(const std::string& title);
+  void CloseWindow(WindowHandle window);
+  // Holds a file of the drive open, sharing denied, until released or ended.
+  void HoldFile(const std::string& path);
+  void ReleaseFiles();
+  // Ends the process: its windows close and its files are released.
+  void Exit();
+  // The journal, with the process named.
+  void Note(const std::string& what);
+
+ private:
+  friend class SimMachine;
+  SimMachine& m_machine;
+  std::uint32_t m_id;
+  std::uint32_t m_threadId;
+  std::string m_imagePath;
+  std::string m_commandLine;
+  std::string m_currentDirectory;
+  ShowState m_show;
+  std::int64_t m_startedAtMs;
+  std::int64_t m_runTimeMs = 0;
+  std::int64_t m_exitedAtMs = -1;
+  bool m_running = true;
+  int m_suspendCount = 0;
+  std::unique_ptr<SimProgram> m_program;
+};
+
+class SimMachine : public Platform {
+ public:
+  SimMachine();
+  ~SimMachine() override;
+
+  // --- The machine's parts -------------------------------------------------
+  SimRegistry& Registry() { return m_registry; }
+  SimFileSystem& Files() { return m_files; }
+
+  void SetPlatformId(std::uint32_t id) { m_platformId = id; }
+  // Windows 95: platform id 1 and key deletion that takes subkeys along.
+  void BecomeWindows95();
+  void SetWindowsDirectory(const std::string& directory) { m_windowsDirectory = directory; }
+  void SetWorkArea(const Rect& workArea) { m_workArea = workArea; }
+  void FailDialogCreation(bool fail) { m_failDialogCreation = fail; }
+  void LoseProgramIcon(bool lose) { m_iconMissing = lose; }
+
+  // --- Time ------------------------------------------------------------------
+  std::int64_t NowMs() const { return m_nowMs; }
+  int PauseCount() const { return m_pauseCount; }
+  // Moves the clock as the program's pauses do (turns included), for tests
+  // that let time pass outside the program.
+  void AdvanceMs(std::uint32_t milliseconds);
+
+  // --- Programs and processes ---------------------------------------------
+  // The program that runs when this path is started (whole path, any case).
+  void RegisterProgram(const std::string& path, ProgramFactory factory);
+  std::vector<SimProcess*> Processes();
+  // The newest process started from this image, or null.
+  SimProcess* FindProcess(const std::string& imagePath);
+  SimProcess* ProcessById(std::uint32_t id);
+
+  // --- Windows -------------------------------------------------------------
+  const SimWindow* Window(WindowHandle handle) const;
+  // Every window ever opened, in order of opening.
+  std::vector<const SimWindow*> Windows() const;
+  // The status dialog's screen: each text that a repaint put there.
+  const std::vector<PaintedStatus>& PaintedStatuses() const { return m_painted; }
+
+  // --- Message boxes -------------------------------------------------------
+  // Answers for the boxes to come, in order; the action runs as the box is
+  // answered (to let time pass or change the machine meanwhile).
+  void AnswerNextBox(int answer, std::function<void()> action = {});
+  // Answers boxes when the queue is empty.
+  void SetBoxAnswerer(std::function<int(const SimMessageBox&)> answerer) {
+    m_answerer = std::move(answerer);
+  }
+  const std::vector<SimMessageBox>& Boxes() const { return m_boxes; }
+
+  // --- Journal and faults --------------------------------------------------
+  const std::vector<SimEvent>& Journal() const { return m_journal; }
+  // The journal lines that start with a prefix, without their times.
+  std::vector<std::string> JournalOf(const std::string& prefix) const;
+  void Note(const std::string& what);
+  // Called when the program does something no script allowed for (a box
+  // nobody answers).  Tests turn it into a test failure; by default the
+  // machine stops the process, since carrying on would hide the fault.
+  void SetFailureHandler(std::function<void(const std::string&)> handler) {
+    m_onFailure = std::move(handler);
+  }
+
+  // --- Platform ------------------------------------------------------------
+  long OpenRegistryKey(RegKey parent, const std::string& subkey, std::uint32_t access,
+                       RegKey* opened) override;
+  long QueryRegistryValue(RegKey key, const std::string& name, std::uint32_t* type,
+                          unsigned char* data, std::uint32_t* size) override;
+  long EnumRegistrySubkey(RegKey key, std::uint32_t index, char* name,
+                          std::uint32_t* size) override;
+  long DeleteRegistryKey(RegKey parent, const std::string& subkey) override;
+  long DeleteRegistryValue(RegKey key, const std::string& name) override;
+  long CloseRegistryKey(RegKey key) override;
+
+  std::string WindowsDirectory() override { return m_windowsDirectory; }
+  std::uint32_t PlatformId() override { return m_platformId; }
+  std::string CatalogueText(unsigned id) override;
+  void Pause(std::uint32_t milliseconds, bool alertable) override;
+  int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                     std::uint32_t style) override;
+
+  bool StartProcess(const std::string& commandLine, const std::string& currentDirectory,
+                    ShowState show, ProcessInfo* info) override;
+  std::uint32_t SuspendProcessThread(std::uintptr_t thread) override;
+  std::uint32_t ResumeProcessThread(std::uintptr_t thread) override;
+  std::uint32_t ProcessVersion(std::uint32_t processId) override;
+
+  WindowHandle FindTopLevelWindow(const std::string& title) override;
+  bool SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) override;
+  bool BringToTop(WindowHandle window) override;
+
+  IconHandle LoadProgramIcon(unsigned resourceId) override;
+  WindowHandle CreateDialogWindow(unsigned templateId, DialogEvents* events) override;
+  void SetWindowIcon(WindowHandle window, IconSize size, IconHandle icon) override;
+  void MakeTopmost(WindowHandle window) override;
+  void SetItemText(WindowHandle dialog, int itemId, const std::string& text) override;
+  void RepaintNow(WindowHandle window) override;
+  bool IsWindowAlive(WindowHandle window) override;
+  void DestroyWindowNow(WindowHandle window) override;
+
+  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override;
+  bool FindNextEntry(FindHandle search, FindEntry* entry) override;
+  void FindClose(FindHandle search) override;
+  FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) override;
+  bool ReadWholeFile(FileHandle file, std::string* bytes) override;
+  bool WriteWholeFile(FileHandle file, const std::string& bytes) override;
+  void CloseFile(FileHandle file) override;
+  bool RemoveFile(const std::string& path) override;
+  bool ClearReadOnly(const std::string& path) override;
+  bool RemoveEmptyDirectory(const std::string& path) override;
+  bool ChangeDirectory(const std::string& path) override;
+  std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }
+
+ private:
+  friend class SimProcess;
+
+  WindowHandle NewWindow(const std::string& title, std::uint32_t ownerProcessId);
+  SimWindow* MutableWindow(WindowHandle handle);
+  SimProcess* ProcessByThreadHandle(std::uintptr_t thread);
+  // The registered program a command line starts, found as CreateProcess
+  // finds it: the quoted first token, or else the shortest run of
+  // blank-separated words that names a program.
+  std::string ProgramPathOf(const std::string& commandLine) const;
+  void GiveTurns(std::uint32_t milliseconds);
+  void Fail(const std::string& what);
+
+  SimRegistry m_registry;
+  SimFileSystem m_files;
+  std::uint32_t m_platformId = kPlatformWin32Nt;
+  std::string m_windowsDirectory = "C:\\WINDOWS";
+  Rect m_workArea{0, 0, 800, 572};
+  bool m_failDialogCreation = false;
+  bool m_iconMissing = false;
+
+  std::int64_t m_nowMs = 0;
+  int m_pauseCount = 0;
+
+  std::map<std::string, ProgramFactory> m_programs;  // by upper-cased path
+  std::vector<std::unique_ptr<SimProcess>> m_processes;
+  std::uint32_t m_nextProcessId = 0x100;
+
+  std::map<std::uintptr_t, SimWindow> m_windows;
+  std::vector<std::uintptr_t> m_windowOrder;
+  std::uintptr_t m_nextWindow = 0x10010;
+  std::uint64_t m_nextZ = 1;
+  std::vector<PaintedStatus> m_painted;
+
+  struct ScriptedAnswer {
+    int answer;
+    std::function<void()> action;
+  };
+  std::deque<ScriptedAnswer> m_scriptedAnswers;
+  std::function<int(const SimMessageBox&)> m_answerer;
+  std::vector<SimMessageBox> m_boxes;
+
+  std::vector<SimEvent> m_journal;
+  std::function<void(const std::string&)> m_onFailure;
+};
+
+}  // namespace kw::sim
+
+#endif  // KWUNINST_PLATFORM_SIM_SIM_MACHINE_H_

@@ -1,0 +1,255 @@
+#include <windows.h>
+
+#include <direct.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/win32_platform.h"
+
+namespace kw {
+namespace {
+
+HKEY AsHkey(RegKey key) { return reinterpret_cast<HKEY>(key.value); }
+HWND AsHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window.value); }
+HANDLE AsHandle(std::uintptr_t value) { return reinterpret_cast<HANDLE>(value); }
+std::uintptr_t FromHandle(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+// Longest catalogue text with room to spare; LoadStringA cuts longer ones.
+constexpr int kCatalogueTextRoom = 1024;
+
+void FillEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
+  entry->name = data.cFileName;
+  entry->attributes = data.dwFileAttributes;
+}
+
+}  // namespace
+
+// --- Registry ----------------------------------------------------------------
+
+long Win32Platform::OpenRegistryKey(RegKey parent, const std::string& subkey,
+                                    std::uint32_t access, RegKey* opened) {
+  HKEY key = nullptr;
+  const LONG result = RegOpenKeyExA(AsHkey(parent), subkey.c_str(), 0, access, &key);
+  *opened = result == ERROR_SUCCESS ? RegKey{reinterpret_cast<std::uintptr_t>(key)} : RegKey{};
+  return result;
+}
+
+long Win32Platform::QueryRegistryValue(RegKey key, const std::string& name, std::uint32_t* type,
+                                       unsigned char* data, std::uint32_t* size) {
+  DWORD valueType = 0;
+  DWORD dataSize = size != nullptr ? *size : 0;
+  const LONG result = RegQueryValueExA(AsHkey(key), name.c_str(), nullptr, &valueType, data,
+                                       size != nullptr ? &dataSize : nullptr);
+  if (type != nullptr) *type = valueType;
+  if (size != nullptr) *size = dataSize;
+  return result;
+}
+
+long Win32Platform::EnumRegistrySubkey(RegKey key, std::uint32_t index, char* name,
+                                       std::uint32_t* size) {
+  DWORD nameSize = *size;
+  FILETIME lastWrite;
+  const LONG result =
+      RegEnumKeyExA(AsHkey(key), index, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite);
+  *size = nameSize;
+  return result;
+}
+
+long Win32Platform::DeleteRegistryKey(RegKey parent, const std::string& subkey) {
+  return RegDeleteKeyA(AsHkey(parent), subkey.c_str());
+}
+
+long Win32Platform::DeleteRegistryValue(RegKey key, const std::string& name) {
+  return RegDeleteValueA(AsHkey(key), name.c_str());
+}
+
+long Win32Platform::CloseRegistryKey(RegKey key) { return RegCloseKey(AsHkey(key)); }
+
+// --- System ----------------------------------------------------------------------
+
+std::string Win32Platform::WindowsDirectory() {
+  char buffer[MAX_PATH];
+  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
+}
+
+std::uint32_t Win32Platform::PlatformId() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;  // 148 bytes
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExA(&version)) return kPlatformWin32Nt;
+#pragma GCC diagnostic pop
+  return version.dwPlatformId;
+}
+
+std::string Win32Platform::CatalogueText(unsigned id) {
+  char buffer[kCatalogueTextRoom];
+  const int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, kCatalogueTextRoom);
+  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+void Win32Platform::Pause(std::uint32_t milliseconds, bool alertable) {
+  SleepEx(milliseconds, alertable ? TRUE : FALSE);
+}
+
+int Win32Platform::ShowMessageBox(WindowHandle owner, const std::string& text,
+                                  const std::string& caption, std::uint32_t style) {
+  return MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), style);
+}
+
+// --- Processes -------------------------------------------------------------------
+
+bool Win32Platform::StartProcess(const std::string& commandLine,
+                                 const std::string& currentDirectory, ShowState show,
+                                 ProcessInfo* info) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow =
+      static_cast<WORD>(show == ShowState::kMinimizedNoActivate ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
+  // CreateProcessA may write into the command line: it gets its own copy.
+  std::vector<char> command(commandLine.begin(), commandLine.end());
+  command.push_back('\0');
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  info->process = FromHandle(process.hProcess);
+  info->thread = FromHandle(process.hThread);
+  info->processId = process.dwProcessId;
+  info->threadId = process.dwThreadId;
+  return true;
+}
+
+std::uint32_t Win32Platform::SuspendProcessThread(std::uintptr_t thread) {
+  return SuspendThread(AsHandle(thread));
+}
+
+std::uint32_t Win32Platform::ResumeProcessThread(std::uintptr_t thread) {
+  return ResumeThread(AsHandle(thread));
+}
+
+std::uint32_t Win32Platform::ProcessVersion(std::uint32_t processId) {
+  return GetProcessVersion(processId);
+}
+
+// --- Windows ---------------------------------------------------------------------
+
+WindowHandle Win32Platform::FindTopLevelWindow(const std::string& title) {
+  return WindowHandle{reinterpret_cast<std::uintptr_t>(FindWindowA(nullptr, title.c_str()))};
+}
+
+bool Win32Platform::SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) {
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutA(AsHwnd(window), WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeoutMs,
+                             &answer) != 0;
+}
+
+bool Win32Platform::BringToTop(WindowHandle window) {
+  return BringWindowToTop(AsHwnd(window)) != FALSE;
+}
+
+// --- Files -------------------------------------------------------------------------
+
+FindHandle Win32Platform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
+  WIN32_FIND_DATAA data;
+  const HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return FindHandle{};
+  FillEntry(data, entry);
+  return FindHandle{FromHandle(search)};
+}
+
+bool Win32Platform::FindNextEntry(FindHandle search, FindEntry* entry) {
+  WIN32_FIND_DATAA data;
+  if (!FindNextFileA(AsHandle(search.value), &data)) return false;
+  FillEntry(data, entry);
+  return true;
+}
+
+void Win32Platform::FindClose(FindHandle search) { ::FindClose(AsHandle(search.value)); }
+
+FileHandle Win32Platform::OpenFileExclusive(const std::string& path, FileOpenMode mode) {
+  DWORD access = GENERIC_READ;
+  DWORD disposition = OPEN_EXISTING;
+  if (mode == FileOpenMode::kReadCreateIfMissing) disposition = OPEN_ALWAYS;
+  if (mode == FileOpenMode::kReadWriteTruncate) {
+    access |= GENERIC_WRITE;
+    // Emptied below rather than by CREATE_ALWAYS, which would also replace
+    // the file's attributes.
+    disposition = OPEN_ALWAYS;
+  }
+  const HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FileHandle{};
+  if (mode == FileOpenMode::kReadWriteTruncate && !SetEndOfFile(file)) {
+    CloseHandle(file);
+    return FileHandle{};
+  }
+  return FileHandle{FromHandle(file)};
+}
+
+bool Win32Platform::ReadWholeFile(FileHandle file, std::string* bytes) {
+  const HANDLE handle = AsHandle(file.value);
+  if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+  bytes->clear();
+  char buffer[4096];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+  }
+}
+
+bool Win32Platform::WriteWholeFile(FileHandle file, const std::string& bytes) {
+  const HANDLE handle = AsHandle(file.value);
+  if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !SetEndOfFile(handle)) {
+    return false;
+  }
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    DWORD chunk = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+    if (!WriteFile(handle, bytes.data() + written, wanted, &chunk, nullptr) || chunk == 0) {
+      return false;
+    }
+    written += chunk;
+  }
+  return true;
+}
+
+void Win32Platform::CloseFile(FileHandle file) { CloseHandle(AsHandle(file.value)); }
+
+bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool Win32Platform::ClearReadOnly(const std::string& path) {
+  return _chmod(path.c_str(), _S_IWRITE) == 0;
+}
+
+bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
+  return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool Win32Platform::ChangeDirectory(const std::string& path) { return _chdir(path.c_str()) == 0; }
+
+std::string Win32Platform::CurrentDirectory() {
+  char buffer[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
+}
+
+Platform& DefaultPlatform() {
+  static Win32Platform platform;
+  return platform;
+}
+
+}  // namespace kw
