@@ -1,0 +1,87 @@
+// CExecute: starts other programs and deals with their windows.  It keeps the
+// last started process, so that its main thread can be frozen and released
+// and its survival tested; and it finds top-level windows by title to close
+// them, bring them forward or wait for them.
+#ifndef KWUNINST_COMPONENTS_EXECUTE_H_
+#define KWUNINST_COMPONENTS_EXECUTE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "components/error_info.h"
+#include "components/trim_string.h"
+#include "platform/platform.h"
+
+namespace kw {
+
+class CExecute : public CErrorInfo {
+ public:
+  // How long a close request waits for the window's thread before giving
+  // up on it: a program that does not answer must not hang the uninstall.
+  static constexpr std::uint32_t kCloseRequestTimeoutMs = 30000;
+  // The started processes' current directory.
+  static constexpr const char* kDefaultWorkingDir = "C:\\";
+
+  // The start-up record handed to the platform: only the show state is ours
+  // to choose, and it is prepared afresh for every start.
+  struct StartupInfo {
+    bool useShowWindow = false;  // STARTF_USESHOWWINDOW
+    ShowState show = ShowState::kNormal;
+  };
+
+  CExecute(const std::string& commandLine, const std::string& windowTitle);
+
+  // Brings the window with that title (or the stored title when empty) to
+  // the top.  102 when there is none or the platform refuses; 137 when no
+  // title is known at all.
+  bool BringWindowToFront(const std::string& windowTitle);
+
+  // Delivers a close request to the window with that title and waits, at
+  // most kCloseRequestTimeoutMs, for its thread to handle it.  True whenever
+  // the window existed, also when it did not answer or stayed open.  101 when
+  // there is no such window; 137 when no title is known.
+  bool CloseWindow(const std::string& windowTitle);
+
+  // Returns once no top-level window has that exact title, polling once a
+  // second; at once when there is none.  No time limit: the user may take as
+  // long as he likes to answer.
+  void WaitWhileWindowExists(const std::string& windowTitle);
+
+  // Polls once a second until a window with that title exists or the
+  // started process has ended (or none was started).  True when the window
+  // is there.  Lets the caller wait for a question before waiting for its
+  // answer, so that a slow program is not taken for one already answered.
+  bool WaitUntilWindowAppears(const std::string& windowTitle);
+
+  // Starts the command line (or the stored one when empty) in kDefaultWorkingDir,
+  // normally or minimised without activation.  Does not wait for it.  103 when
+  // the process cannot be created; 138 when no command line is known.
+  bool Execute(const std::string& commandLine, bool minimised);
+
+  // The platform's answers: the previous suspend count, or kSuspendFailed
+  // (also when no process was started).
+  std::uint32_t SuspendMainThread();
+  std::uint32_t ResumeMainThread();
+
+  // Whether the started process still runs; false when none was started.
+  bool IsProcessAlive();
+
+  const CTrimString& GetWorkingDir() const { return m_strWorkingDir; }
+  const StartupInfo& GetStartupInfo() const { return m_StartupInfo; }
+
+ private:
+  void ResetStartupInfo();
+  // The title to use, or empty after recording 137.
+  bool ChooseTitle(const std::string& windowTitle, std::string& chosen);
+
+  bool m_bHasProcess = false;
+  ProcessInfo m_ProcessInfo;
+  StartupInfo m_StartupInfo;
+  std::string m_strCommandLine;
+  std::string m_strWindowTitle;
+  CTrimString m_strWorkingDir;
+};
+
+}  // namespace kw
+
+#endif  // KWUNINST_COMPONENTS_EXECUTE_H_
