@@ -1,0 +1,175 @@
+#include "app/uninstall_app.h"
+
+#include <functional>
+
+#include "app/uninstall_dlg.h"
+#include "components/execute.h"
+#include "components/message_catalogue.h"
+#include "components/registry.h"
+
+namespace kw {
+namespace {
+
+// Window titles of the setup-log uninstaller.
+constexpr const char* kConfirmWindowTitle = "Confirm File Deletion";
+constexpr const char* kProgressWindowTitle = "Remove Programs From Your Computer";
+
+constexpr std::uint32_t kStartupPauseMs = 1000;
+
+// Where the product records its installation, in the order they are tried.
+struct InstallDirSource {
+  RegKey root;
+  const char* keyPath;
+  const char* valueName;
+  bool cutAtFirstSpace;  // the value is a command line with arguments
+};
+
+const InstallDirSource kInstallDirSources[] = {
+    // The resident driver's path.
+    {kHkeyLocalMachine, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxds", "ZRP",
+     false},
+    // The open command of the product's task files.
+    {kHkeyClassesRoot, "kwt_auto_file\\shell\\open\\command", "", false},
+    // The product's entry in Add/Remove Programs.
+    {kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
+     "UninstallString", true},
+};
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// A name that Windows would take for something other than itself: empty,
+// "." and ".." (and other runs of dots, which path normalisation turns into
+// a parent or nothing), or a name with a character no file name can hold.
+bool IsPlainDirectoryName(const std::string& name) {
+  if (name.find_first_not_of(". ") == std::string::npos) return false;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+    if (std::string("<>:\"/|?*").find(c) != std::string::npos) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CUninstallApp::InitInstance() {
+  RunUninstallSequence();
+  return false;
+}
+
+bool CUninstallApp::IsUsableInstallDir(const CTrimString& directory) {
+  // The directory is later emptied recursively: anything but a plain
+  // directory below a drive root (C:\, a relative path, a path that climbs
+  // with "..") could take the whole drive with it.
+  if (directory.size() < 4 || !IsAsciiLetter(directory[0]) || directory[1] != ':' ||
+      directory[2] != '\\' || directory.back() != '\\') {
+    return false;
+  }
+  std::string::size_type start = 3;
+  while (start < directory.size()) {
+    const std::string::size_type end = directory.find('\\', start);
+    if (!IsPlainDirectoryName(directory.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  // Nor the Windows directory, or a directory that holds it.
+  CTrimString windowsDir = Os().WindowsDirectory();
+  windowsDir.StripTrailingBackslashes();
+  if (!windowsDir.empty()) {
+    const std::string windows = UpperCased(windowsDir + "\\");
+    if (windows.compare(0, directory.size(), UpperCased(directory)) == 0) return false;
+  }
+  return true;
+}
+
+bool CUninstallApp::LocateInstallDir() {
+  CRegistry registry;
+  for (const InstallDirSource& source : kInstallDirSources) {
+    std::string value;
+    if (!registry.ReadStringValue(source.root, source.keyPath, source.valueName, value)) continue;
+    CTrimString text = value;
+    if (source.cutAtFirstSpace) {
+      // A program path followed by its arguments.  Without a space it is a
+      // program path alone, and all of it is the path.
+      const std::string::size_type space = text.find(' ');
+      if (space != std::string::npos) text = text.substr(0, space);
+    }
+    CTrimString directory;
+    text.GetDirectoryPart(directory);
+    if (!IsUsableInstallDir(directory)) continue;
+    m_strInstallDir = directory;
+    return true;
+  }
+  return false;
+}
+
+void CUninstallApp::BuildUninstallCommand(CTrimString& command) {
+  const CTrimString windowsDir = Os().WindowsDirectory();
+  command = windowsDir.JoinPath("Uninst.exe");
+  // The log path follows -f directly, unquoted: that is the form the
+  // setup-log uninstaller parses.
+  command += " -f";
+  command += m_strInstallDir.JoinPath("DEISL1.ISU");
+}
+
+void CUninstallApp::ReportFailure(unsigned messageId) {
+  const std::string text = LoadMessage(messageId);
+  // The caption goes through the message formatting with no argument; it
+  // holds no placeholder, so it shows as it is.
+  const std::string caption = FormatMessageText(LoadMessage(kMsgUninstallErrorTitle), "");
+  const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : WindowHandle{};
+  Os().ShowMessageBox(owner, text, caption, kMbOk | kMbIconError);
+}
+
+void CUninstallApp::RunUninstallSequence() {
+  if (!LocateInstallDir()) {
+    ReportFailure(kMsgInstallDirNotFound);
+    return;
+  }
+  CTrimString command;
+  BuildUninstallCommand(command);
+  StopAgent();
+
+  CExecute uninstaller("", "");
+  uninstaller.Execute(command, false);
+  Os().Pause(kStartupPauseMs, false);
+  // First the question must be asked, then answered: a slow uninstaller whose
+  // window is not up yet has not been answered, and freezing it now would let
+  // the clean-up run before the user had a say.
+  uninstaller.WaitUntilWindowAppears(kConfirmWindowTitle);
+  uninstaller.WaitWhileWindowExists(kConfirmWindowTitle);
+  uninstaller.SuspendMainThread();
+  if (!uninstaller.IsProcessAlive()) {
+    // Declined (or never started): the product stays, so does its agent.
+    RestartAgent();
+    return;
+  }
+
+  CUninstallDlg dialog;
+  m_pMainWnd = &dialog;
+  if (!dialog.Create()) ReportFailure(kMsgDialogNotCreated);
+
+  CTrimString taskDir;
+  struct Stage {
+    unsigned status;
+    std::function<bool()> run;
+    unsigned failure;
+  };
+  const Stage stages[] = {
+      {kMsgStatusClosingPrograms, [&] { return CloseProductPrograms(); }, kMsgCloseProgramsFailed},
+      {kMsgStatusRemovingRegistry, [&] { return RemoveRegistryItems(taskDir); }, kMsgRegistryFailed},
+      {kMsgStatusBatchFile, [&] { return RemoveStartupBatchEntries(); }, kMsgBatchFileFailed},
+      {kMsgStatusRemovingFiles, [&] { return RemoveProductFiles(taskDir); }, kMsgFilesFailed},
+  };
+  for (const Stage& stage : stages) {
+    dialog.ShowStatus(stage.status);
+    if (!stage.run()) ReportFailure(stage.failure);
+  }
+
+  // Out of the installation directory, so that the uninstaller can remove it.
+  Os().ChangeDirectory("C:\\");
+  uninstaller.ResumeMainThread();
+  uninstaller.BringWindowToFront(kProgressWindowTitle);
+  m_pMainWnd = nullptr;
+  dialog.DestroyWindow();
+}
+
+}  // namespace kw

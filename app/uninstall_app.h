@@ -1,0 +1,61 @@
+// CUninstallApp: the program's one application object.  Its start-up routine
+// is the whole program: find the product, start the setup-log uninstaller,
+// wait for the user's answer, freeze the uninstaller, clean up what its log
+// does not cover, and let it go on.
+#ifndef KWUNINST_APP_UNINSTALL_APP_H_
+#define KWUNINST_APP_UNINSTALL_APP_H_
+
+#include "app/win_app.h"
+#include "components/trim_string.h"
+
+namespace kw {
+
+class CUninstallApp : public CWinApp {
+ public:
+  CUninstallApp() = default;
+
+  // Runs the uninstall sequence once and returns false, so the program ends
+  // as soon as the sequence is over.
+  bool InitInstance() override;
+
+  // Finds the installation directory in the registry; true when found, and
+  // then m_strInstallDir holds it (with its trailing backslash).
+  bool LocateInstallDir();
+
+  // The setup-log uninstaller's command line:
+  // <Windows directory>\Uninst.exe -f<installation directory>\DEISL1.ISU
+  void BuildUninstallCommand(CTrimString& command);
+
+  // Shows the application's error box for a catalogue message and returns
+  // when the user has closed it.
+  void ReportFailure(unsigned messageId);
+
+  // The product's scheduling agent: closed before the uninstaller starts,
+  // started again (minimised) only when the user declines.
+  void StopAgent();
+  void RestartAgent();
+
+  // The four clean-up stages, in the order they run.  Each returns false
+  // when something it had to do failed; the sequence reports it and goes on.
+  // Virtual so that a test can stand in for a stage.
+  virtual bool CloseProductPrograms();
+  virtual bool RemoveRegistryItems(CTrimString& taskDir);
+  virtual bool RemoveStartupBatchEntries();
+  virtual bool RemoveProductFiles(const CTrimString& taskDir);
+
+  const CTrimString& GetInstallDir() const { return m_strInstallDir; }
+  bool AgentWasRunning() const { return m_bAgentWasRunning != 0; }
+
+ protected:
+  void RunUninstallSequence();
+  // Whether a directory found in the registry is safe to clean up: a full
+  // path below a drive root, not the Windows directory or one that holds it.
+  static bool IsUsableInstallDir(const CTrimString& directory);
+
+  CTrimString m_strInstallDir;
+  int m_bAgentWasRunning = 0;
+};
+
+}  // namespace kw
+
+#endif  // KWUNINST_APP_UNINSTALL_APP_H_
