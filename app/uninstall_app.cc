@@ -132,9 +132,11 @@ void CUninstallApp::RunUninstallSequence() {
   uninstaller.Execute(command, false);
   Os().Pause(kStartupPauseMs, false);
   // First the question must be asked, then answered: a slow uninstaller whose
-  // window is not up yet has not been answered, and freezing it now would let
-  // the clean-up run before the user had a say.
-  uninstaller.WaitUntilWindowAppears(kConfirmWindowTitle);
+  // question is not up yet has not been answered, and freezing it now would
+  // let the clean-up run before the user had a say.  Its progress window
+  // means the user has already said yes (a quick answer, within the first
+  // second), and its end means no.
+  uninstaller.WaitUntilWindowAppears({kConfirmWindowTitle, kProgressWindowTitle});
   uninstaller.WaitWhileWindowExists(kConfirmWindowTitle);
   uninstaller.SuspendMainThread();
   if (!uninstaller.IsProcessAlive()) {

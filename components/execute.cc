@@ -53,12 +53,14 @@ void CExecute::WaitWhileWindowExists(const std::string& windowTitle) {
   while (Os().FindTopLevelWindow(windowTitle)) Os().Pause(kPollIntervalMs, false);
 }
 
-bool CExecute::WaitUntilWindowAppears(const std::string& windowTitle) {
-  while (!Os().FindTopLevelWindow(windowTitle)) {
+bool CExecute::WaitUntilWindowAppears(const std::vector<std::string>& windowTitles) {
+  for (;;) {
+    for (const std::string& title : windowTitles) {
+      if (Os().FindTopLevelWindow(title)) return true;
+    }
     if (!IsProcessAlive()) return false;
     Os().Pause(kPollIntervalMs, false);
   }
-  return true;
 }
 
 void CExecute::ResetStartupInfo() {

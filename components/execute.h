@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "components/error_info.h"
 #include "components/trim_string.h"
@@ -47,11 +48,11 @@ class CExecute : public CErrorInfo {
   // long as he likes to answer.
   void WaitWhileWindowExists(const std::string& windowTitle);
 
-  // Polls once a second until a window with that title exists or the
-  // started process has ended (or none was started).  True when the window
-  // is there.  Lets the caller wait for a question before waiting for its
-  // answer, so that a slow program is not taken for one already answered.
-  bool WaitUntilWindowAppears(const std::string& windowTitle);
+  // Polls once a second until a window with one of these titles exists or
+  // the started process has ended (or none was started).  True when such a
+  // window is there.  Lets the caller wait for a question before waiting for
+  // its answer, so that a slow program is not taken for one already answered.
+  bool WaitUntilWindowAppears(const std::vector<std::string>& windowTitles);
 
   // Starts the command line (or the stored one when empty) in kDefaultWorkingDir,
   // normally or minimised without activation.  Does not wait for it.  103 when

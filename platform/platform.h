@@ -218,7 +218,8 @@ class Platform {
   // WM_CLOSE by SendMessageTimeoutA with SMTO_ABORTIFHUNG: true when the
   // window's thread handled the request within the timeout.
   virtual bool SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) = 0;
-  // BringWindowToTop.
+  // BringWindowToTop, without waiting for the window's thread to carry it
+  // out (a hung program must not hang the caller).
   virtual bool BringToTop(WindowHandle window) = 0;
 
   // --- The status dialog ---------------------------------------------------

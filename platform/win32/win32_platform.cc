@@ -153,7 +153,10 @@ bool Win32Platform::SendCloseRequest(WindowHandle window, std::uint32_t timeoutM
 }
 
 bool Win32Platform::BringToTop(WindowHandle window) {
-  return BringWindowToTop(AsHwnd(window)) != FALSE;
+  // What BringWindowToTop does, but posted to the window's thread instead of
+  // waiting for it: a program that has hung must not hang us with it.
+  return SetWindowPos(AsHwnd(window), HWND_TOP, 0, 0, 0, 0,
+                      SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS) != FALSE;
 }
 
 // --- Files -------------------------------------------------------------------------
