@@ -1,0 +1,212 @@
+// What the program relies on from the registry calls and the catalogue, run
+// against both the simulated machine and the real system.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/scoped_handles.h"
+#include "tests/contract/contract_machine.h"
+
+namespace kw::contract {
+namespace {
+
+class RegistryContractTest : public ::testing::Test {
+ protected:
+  RegistryContractTest()
+      : m_machine(ContractMachine::Get()),
+        m_override(std::make_unique<ScopedPlatformOverride>(m_machine.Port())) {}
+
+  void SetUp() override {
+    m_machine.RemoveTree(kHkeyCurrentUser, kScratchKey);
+    m_machine.CreateKey(kHkeyCurrentUser, kScratchKey);
+  }
+  void TearDown() override { m_machine.RemoveTree(kHkeyCurrentUser, kScratchKey); }
+
+  static std::string Path(const std::string& below) { return std::string(kScratchKey) + "\\" + below; }
+
+  long OpenScratch(const std::string& below, std::uint32_t access, ScopedRegKey* key) {
+    return key->Open(kHkeyCurrentUser, below.empty() ? kScratchKey : Path(below), access);
+  }
+
+  // Queries into a guarded buffer: the bytes past the room given must stay
+  // untouched, whatever the call answers.
+  long Query(RegKey key, const std::string& name, std::uint32_t room, std::uint32_t* type,
+             std::string* data, std::uint32_t* size) {
+    constexpr unsigned char kGuard = 0xA5;
+    std::vector<unsigned char> buffer(room + 16, kGuard);
+    *size = room;
+    const long result = Os().QueryRegistryValue(key, name, type, buffer.data(), size);
+    for (std::size_t i = room; i < buffer.size(); ++i) {
+      EXPECT_EQ(buffer[i], kGuard) << "written past the room given, at " << i;
+    }
+    if (result == kErrorSuccess) data->assign(reinterpret_cast<char*>(buffer.data()), *size);
+    return result;
+  }
+
+  ContractMachine& m_machine;
+  std::unique_ptr<ScopedPlatformOverride> m_override;
+};
+
+TEST_F(RegistryContractTest, OpensExistingKeysOnlyAndIgnoresCase) {
+  m_machine.CreateKey(kHkeyCurrentUser, Path("Product\\Settings"));
+  ScopedRegKey key;
+  EXPECT_EQ(OpenScratch("Product\\Settings", kKeyRead, &key), kErrorSuccess);
+  EXPECT_TRUE(key.IsOpen());
+  EXPECT_EQ(OpenScratch("PRODUCT\\settings", kKeyAllAccess, &key), kErrorSuccess);
+  EXPECT_EQ(OpenScratch("Product\\Missing", kKeyRead, &key), kErrorFileNotFound);
+  EXPECT_FALSE(key.IsOpen());
+
+  // An open key is a parent for further opens.
+  ScopedRegKey parent;
+  ASSERT_EQ(OpenScratch("Product", kKeyRead, &parent), kErrorSuccess);
+  ScopedRegKey child;
+  EXPECT_EQ(child.Open(parent.Get(), "Settings", kKeyRead), kErrorSuccess);
+}
+
+TEST_F(RegistryContractTest, AnEmptyPathOpensTheKeyItself) {
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "Marker", kRegSz, std::string("here\0", 5));
+  ScopedRegKey scratch;
+  ASSERT_EQ(OpenScratch("", kKeyRead, &scratch), kErrorSuccess);
+  ScopedRegKey same;
+  ASSERT_EQ(same.Open(scratch.Get(), "", kKeyRead), kErrorSuccess);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  std::string data;
+  EXPECT_EQ(Query(same.Get(), "Marker", 100, &type, &data, &size), kErrorSuccess);
+  EXPECT_EQ(data, std::string("here\0", 5));
+
+  ScopedRegKey root;
+  EXPECT_EQ(root.Open(kHkeyCurrentUser, "", kKeyRead), kErrorSuccess);
+  ScopedRegKey below;
+  EXPECT_EQ(below.Open(root.Get(), kScratchKey, kKeyRead), kErrorSuccess);
+}
+
+TEST_F(RegistryContractTest, ValueDataFitsIn500BytesOrIsMoreData) {
+  const std::string fits(500, 'F');
+  const std::string tooLong(501, 'L');
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "Fits", kRegBinary, fits);
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "TooLong", kRegBinary, tooLong);
+  ScopedRegKey key;
+  ASSERT_EQ(OpenScratch("", kKeyRead, &key), kErrorSuccess);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  std::string data;
+  EXPECT_EQ(Query(key.Get(), "Fits", 500, &type, &data, &size), kErrorSuccess);
+  EXPECT_EQ(type, kRegBinary);
+  EXPECT_EQ(size, 500u);
+  EXPECT_EQ(data, fits);
+  EXPECT_EQ(Query(key.Get(), "TooLong", 500, &type, &data, &size), kErrorMoreData);
+  EXPECT_EQ(size, 501u);
+  EXPECT_EQ(Query(key.Get(), "Missing", 500, &type, &data, &size), kErrorFileNotFound);
+}
+
+TEST_F(RegistryContractTest, TypesComeBackAsStored) {
+  const std::string multi("first\0second\0\0", 14);
+  const std::string expand("%SystemRoot%\\K-WARD\0", 20);
+  const std::string number("\x2A\x00\x00\x00", 4);
+  const std::string text("C:\\K-WARD\\ZRP.VXD\0", 18);
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "Multi", kRegMultiSz, multi);
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "Expand", kRegExpandSz, expand);
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "Number", kRegDword, number);
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "Text", kRegSz, text);
+  ScopedRegKey key;
+  ASSERT_EQ(OpenScratch("", kKeyRead, &key), kErrorSuccess);
+  const std::map<std::string, std::pair<std::uint32_t, std::string>> expected = {
+      {"Multi", {kRegMultiSz, multi}},
+      {"EXPAND", {kRegExpandSz, expand}},  // value names ignore case
+      {"Number", {kRegDword, number}},
+      {"Text", {kRegSz, text}},
+  };
+  for (const auto& [name, value] : expected) {
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    std::string data;
+    EXPECT_EQ(Query(key.Get(), name, 500, &type, &data, &size), kErrorSuccess) << name;
+    EXPECT_EQ(type, value.first) << name;
+    EXPECT_EQ(data, value.second) << name;  // an expandable text is not expanded
+  }
+}
+
+TEST_F(RegistryContractTest, TheUnnamedValue) {
+  ScopedRegKey key;
+  ASSERT_EQ(OpenScratch("", kKeyAllAccess, &key), kErrorSuccess);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  std::string data;
+  EXPECT_EQ(Query(key.Get(), "", 500, &type, &data, &size), kErrorFileNotFound);
+  m_machine.SetValue(kHkeyCurrentUser, kScratchKey, "", kRegSz, std::string("kwt_auto_file\0", 14));
+  EXPECT_EQ(Query(key.Get(), "", 500, &type, &data, &size), kErrorSuccess);
+  EXPECT_EQ(data, std::string("kwt_auto_file\0", 14));
+  EXPECT_EQ(Os().DeleteRegistryValue(key.Get(), ""), kErrorSuccess);
+  EXPECT_EQ(Query(key.Get(), "", 500, &type, &data, &size), kErrorFileNotFound);
+  EXPECT_EQ(Os().DeleteRegistryValue(key.Get(), "Missing"), kErrorFileNotFound);
+}
+
+TEST_F(RegistryContractTest, SubkeysEnumerateInOrderWithTheirCase) {
+  for (const char* name : {"Charlie", "alpha", "Bravo"}) {
+    m_machine.CreateKey(kHkeyCurrentUser, Path(std::string("List\\") + name));
+  }
+  ScopedRegKey key;
+  ASSERT_EQ(OpenScratch("List", kKeyAllAccess, &key), kErrorSuccess);
+  std::vector<std::string> names;
+  for (std::uint32_t index = 0;; ++index) {
+    char name[500] = {};
+    std::uint32_t size = sizeof name;
+    const long result = Os().EnumRegistrySubkey(key.Get(), index, name, &size);
+    if (result == kErrorNoMoreItems) break;
+    ASSERT_EQ(result, kErrorSuccess);
+    EXPECT_EQ(size, std::string(name).size());
+    names.push_back(name);
+    ASSERT_LT(index, 10u);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "Bravo", "Charlie"}));
+
+  char tiny[3] = {};
+  std::uint32_t size = sizeof tiny;
+  EXPECT_EQ(Os().EnumRegistrySubkey(key.Get(), 0, tiny, &size), kErrorMoreData);
+}
+
+TEST_F(RegistryContractTest, DeletingKeys) {
+  m_machine.CreateKey(kHkeyCurrentUser, Path("Tree\\Child\\Grandchild"));
+  m_machine.CreateKey(kHkeyCurrentUser, Path("Leaf"));
+  ScopedRegKey scratch;
+  ASSERT_EQ(OpenScratch("", kKeyAllAccess, &scratch), kErrorSuccess);
+
+  if (m_machine.RefusesKeysWithSubkeys()) {
+    EXPECT_NE(Os().DeleteRegistryKey(scratch.Get(), "Tree"), kErrorSuccess);
+    ScopedRegKey still;
+    EXPECT_EQ(OpenScratch("Tree\\Child", kKeyRead, &still), kErrorSuccess);
+  }
+
+  ScopedRegKey leaf;
+  ASSERT_EQ(OpenScratch("Leaf", kKeyRead, &leaf), kErrorSuccess);
+  EXPECT_EQ(Os().DeleteRegistryKey(scratch.Get(), "LEAF"), kErrorSuccess);
+  ScopedRegKey reopened;
+  EXPECT_EQ(OpenScratch("Leaf", kKeyRead, &reopened), kErrorFileNotFound);
+  // A handle opened before the deletion no longer reaches anything.
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  std::string data;
+  EXPECT_NE(Query(leaf.Get(), "x", 500, &type, &data, &size), kErrorSuccess);
+
+  EXPECT_EQ(Os().DeleteRegistryKey(scratch.Get(), "Leaf"), kErrorFileNotFound);
+}
+
+// Catalogue: every text of the one catalogue file comes back from the
+// platform exactly, and the numbers in between have none.
+TEST_F(RegistryContractTest, CatalogueTextsComeBackExactly) {
+  const std::map<unsigned, std::string> catalogue = {
+#define KW_MESSAGE(id, text) {id, text},
+#include "resources/catalogue.def"
+#undef KW_MESSAGE
+  };
+  for (unsigned id = 0; id < 150; ++id) {
+    auto it = catalogue.find(id);
+    EXPECT_EQ(Os().CatalogueText(id), it == catalogue.end() ? std::string() : it->second) << id;
+  }
+}
+
+}  // namespace
+}  // namespace kw::contract

@@ -1,0 +1,97 @@
+// The end-to-end harness: runs under Wine, prepares the Windows machine
+// (registry, drive C:, the stand-ins of the outside programs), runs the real
+// KWUNINST.EXE through the box answerer, and reads back what happened.
+#ifndef KWUNINST_TESTS_E2E_E2E_MACHINE_H_
+#define KWUNINST_TESTS_E2E_E2E_MACHINE_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kw::e2e {
+
+constexpr const char* kInstallDir = "C:\\K-WARD";
+constexpr const char* kWorkDir = "C:\\kwtest";
+constexpr const char* kConfirmTitle = "Confirm File Deletion";
+constexpr const char* kProgressTitle = "Remove Programs From Your Computer";
+constexpr const char* kStatusCaption = "  K-WARD Uninstall";
+constexpr const char* kErrorCaption = "K-WARD Uninstall Error";
+
+// One line of a transcript or trace.
+struct Event {
+  std::int64_t ms = 0;  // box answerer: since it started; traces: Unix epoch
+  std::string kind;
+  std::map<std::string, std::string> fields;
+  std::string detail;   // traces: the free text after the event name
+
+  std::string Get(const std::string& key) const {
+    auto it = fields.find(key);
+    return it == fields.end() ? std::string() : it->second;
+  }
+};
+
+struct Transcript {
+  int answererExitCode = -1;
+  std::vector<Event> events;
+  std::vector<Event> Of(const std::string& kind) const;
+  // The texts the status window showed, in order.
+  std::vector<std::string> StatusTexts() const;
+  // Image names of the processes that a program of this name started.
+  std::vector<std::string> ProcessesStartedBy(const std::string& exeName) const;
+  std::string Text() const;  // for failure messages
+};
+
+// Paths of the programs under test, as Windows paths.
+std::string BuildDir();
+std::string KwuninstExe();
+std::string ArtifactsDir();
+
+// --- Machine set-up ---------------------------------------------------------
+
+// Back to a machine without the product: no installation directory, no
+// registry entries of the product, no Uninst.exe, no traces, NT version.
+void ResetMachine();
+// Makes the Wine prefix report Windows 95 (or Windows NT again).
+void SetWindows95(bool windows95);
+
+// The product as its installer leaves it: C:\K-WARD with KWUNINST.EXE, the
+// install log listing the files it names, and the registry entry that
+// locates it.
+struct ProductLayout {
+  std::vector<std::string> loggedFiles;  // names in C:\K-WARD, listed in the log
+  bool registerLocation = true;
+};
+void InstallProduct(const ProductLayout& layout);
+// The setup-log uninstaller stand-in, as <Windows directory>\Uninst.exe.
+void InstallUninstaller();
+
+void SetEnv(const std::string& name, const std::string& value);
+void ClearEnv(const std::string& name);
+
+// --- Running ----------------------------------------------------------------
+
+struct RunOptions {
+  std::vector<std::string> answers;   // "<title>=<button>[@<delay>]"
+  bool watchStatus = true;
+  std::string screenshot;             // PNG path, empty for none
+  double timeoutSeconds = 90;
+};
+// Runs C:\K-WARD\KWUNINST.EXE (or the build's copy when the product is not
+// installed) through the box answerer and returns its transcript.
+Transcript RunKwuninst(const RunOptions& options);
+
+// The trace of the uninstaller stand-in, one event per line.
+std::vector<Event> UninstallerTrace();
+// Waits until the uninstaller stand-in's trace shows its end; false after
+// the timeout.
+bool WaitForUninstallerExit(int timeoutMs);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+bool ProcessRunning(const std::string& exeName);
+void KillProcesses(const std::string& exeName);
+
+}  // namespace kw::e2e
+
+#endif  // KWUNINST_TESTS_E2E_E2E_MACHINE_H_

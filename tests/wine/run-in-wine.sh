@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine, on a private Wine prefix and a
+# private X display, and leaves nothing running behind: the wineserver is
+# stopped and Xvfb ends with xvfb-run.
+#
+# Usage: run-in-wine.sh <program.exe> [arguments...]
+# Environment:
+#   KW_WINE_TIMEOUT  seconds before the run is stopped (default 900)
+#   KW_KEEP_PREFIX   set to keep the prefix for a look afterwards
+set -u
+
+program=$1
+shift
+
+work=$(mktemp -d /tmp/kw-wine.XXXXXX)
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export KW_WINE_WORK="$work"
+log="$work/output.txt"
+
+cleanup() {
+  WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1 || true
+  if [ -z "${KW_KEEP_PREFIX:-}" ]; then rm -rf "$work"; else echo "prefix kept in $work"; fi
+}
+trap cleanup EXIT
+
+# The part that needs the display.  Wine's own processes never get our
+# output pipe: a wineserver holding it would keep the caller waiting.
+inner='
+  wineboot -i >"$KW_WINE_WORK/wineboot.txt" 2>&1 </dev/null
+  # Without a window manager on the display, Wine waits 2 s for every
+  # window it hides or destroys; unmanaged windows close at once.
+  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 </dev/null
+  wine "$@" >"$KW_WINE_WORK/output.txt" 2>&1 </dev/null
+  rc=$?
+  wineserver -k >/dev/null 2>&1 </dev/null
+  wineserver -w >/dev/null 2>&1 </dev/null
+  exit $rc
+'
+timeout --kill-after=15 "${KW_WINE_TIMEOUT:-900}" \
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$inner" run-in-wine "$program" "$@" \
+  </dev/null >"$work/xvfb.txt" 2>&1
+rc=$?
+cat "$log" 2>/dev/null
+if [ $rc -ne 0 ]; then
+  echo "run-in-wine: $program ended with code $rc"
+  tail -n 20 "$work/xvfb.txt" 2>/dev/null
+fi
+exit $rc
