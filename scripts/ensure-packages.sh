@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing KWUNINST needs,
+# the ones missing only, so a fresh machine and a prepared one both work.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest          # native build and unit tests
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows builds
+  wine wine64 xvfb xauth                    # running them, with a display
+  procps                                    # pgrep, to check nothing is left running
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
