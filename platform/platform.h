@@ -262,6 +262,8 @@ class Platform {
   virtual bool RemoveFile(const std::string& path) = 0;
   // The runtime's _chmod(path, _S_IWRITE): clears the read-only attribute.
   virtual bool ClearReadOnly(const std::string& path) = 0;
+  // Whether the path names an existing directory (GetFileAttributesA).
+  virtual bool IsExistingDirectory(const std::string& path) = 0;
   // RemoveDirectoryA: empty directories only.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.

@@ -238,6 +238,7 @@ class SimMachine : public Platform {
   void CloseFile(FileHandle file) override;
   bool RemoveFile(const std::string& path) override;
   bool ClearReadOnly(const std::string& path) override;
+  bool IsExistingDirectory(const std::string& path) override { return m_files.IsDirectory(path); }
   bool RemoveEmptyDirectory(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }

@@ -225,7 +225,10 @@ void MarkDeleted(const std::shared_ptr<SimRegistry::Node>& node) {
 
 }  // namespace
 
-long SimRegistry::DeleteNode(const std::shared_ptr<Node>& node) {
+long SimRegistry::DeleteNode(const std::shared_ptr<Node>& target) {
+  // The caller's reference may live in the parent's list of subkeys, which
+  // this deletion edits: hold the node ourselves.
+  const std::shared_ptr<Node> node = target;
   if (node->isRoot) return kErrorAccessDenied;
   if (node->switches.refuseRead || node->switches.refuseDeletion) return kErrorAccessDenied;
   if (node->switches.fakeDeletion) return kErrorSuccess;

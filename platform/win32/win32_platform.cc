@@ -237,6 +237,11 @@ bool Win32Platform::ClearReadOnly(const std::string& path) {
   return _chmod(path.c_str(), _S_IWRITE) == 0;
 }
 
+bool Win32Platform::IsExistingDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) != 0;
 }

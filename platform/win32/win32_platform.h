@@ -54,6 +54,7 @@ class Win32Platform : public Platform {
   void CloseFile(FileHandle file) override;
   bool RemoveFile(const std::string& path) override;
   bool ClearReadOnly(const std::string& path) override;
+  bool IsExistingDirectory(const std::string& path) override;
   bool RemoveEmptyDirectory(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;

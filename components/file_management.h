@@ -1,0 +1,70 @@
+// CFileManagement: files and directories for the rest of the program.  It
+// answers whether a path or pattern finds anything, lists subdirectories or
+// files (leaving out the names on its exclusion list), tells whether a file
+// is in use, waits for a file to become free within one budget shared by the
+// whole program, and deletes single files.
+#ifndef KWUNINST_COMPONENTS_FILE_MANAGEMENT_H_
+#define KWUNINST_COMPONENTS_FILE_MANAGEMENT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "components/cursor_string_list.h"
+#include "components/error_info.h"
+
+namespace kw {
+
+class CFileManagement : public CErrorInfo {
+ public:
+  CFileManagement();
+  virtual ~CFileManagement() = default;
+
+  // Whether the program runs on Windows NT (not Windows 95).
+  bool IsWindowsNT();
+
+  // Whether a search for the path or pattern finds an entry whose name does
+  // not begin with '.'.  A directory written with trailing backslashes is
+  // found as that directory; a drive root exists when its drive does.
+  bool Exists(const std::string& path);
+
+  // Lists, at the head of the list (so in the reverse of the order found),
+  // the subdirectories (or files) that the pattern matches, leaving out "."
+  // and "..", excluded names and a repetition of the name added just before.
+  // 141 (142) with the pattern when nothing was listed.
+  bool ListDirectories(const std::string& pattern, CCursorStringList& list);
+  bool ListFiles(const std::string& pattern, CCursorStringList& list);
+
+  // True when the file is missing or cannot be opened with sharing denied.
+  bool IsBusy(const std::string& path);
+
+  // Deletes a file, clearing its read-only attribute first.  True when it is
+  // gone (or was never there); 113 with the path otherwise.
+  bool DeleteFile(const std::string& path);
+
+  // Waits in one-second pauses until the file is free.  A non-zero budget
+  // starts a new count; 0 goes on with the count of the calls before, so a
+  // series that starts with 30 shares 31 pauses in all.  114 when spent.
+  bool WaitUntilFree(const std::string& path, std::int32_t seconds);
+
+  void AddExclusion(const std::string& name);
+  bool IsExcluded(const std::string& name);
+
+  // The program starts with no budget set; tests that play several program
+  // runs in one process start each from there.
+  static void ResetWaitBudget();
+
+ protected:
+  CCursorStringList m_lstExclusions;
+
+ private:
+  bool List(const std::string& pattern, CCursorStringList& list, bool directories);
+
+  // One waiting budget for the whole program, shared by every object.
+  static bool s_bBudgetSet;
+  static std::int32_t s_nBudget;
+  static std::int32_t s_nElapsed;
+};
+
+}  // namespace kw
+
+#endif  // KWUNINST_COMPONENTS_FILE_MANAGEMENT_H_
