@@ -1,11 +1,66 @@
+// Stopping and restarting the product's programs.  While they run they hold
+// files of the installation directory open, and open files can be removed
+// neither by the setup-log uninstaller nor by the file clean-up.
 #include "app/uninstall_app.h"
 
+#include "components/execute.h"
+#include "components/file_management.h"
+
 namespace kw {
+namespace {
 
-void CUninstallApp::StopAgent() { m_bAgentWasRunning = 0; }
+constexpr const char* kAgentWindow = "K-Tasker";
+constexpr const char* kAgentProgram = "K-TASKER.EXE";
+constexpr const char* kAgentLibrary = "ACTIVITY.dll";
+constexpr const char* kMainWindow = "K-WARD Professional";
+constexpr const char* kResidentWindow = "ZRP for Windows 95";
 
-void CUninstallApp::RestartAgent() {}
+// Waits share one budget: the first wait of a series starts it, the others
+// go on with what is left.
+constexpr std::int32_t kWaitBudgetSeconds = 30;
+constexpr std::int32_t kContinueBudget = 0;
 
-bool CUninstallApp::CloseProductPrograms() { return true; }
+}  // namespace
+
+void CUninstallApp::StopAgent() {
+  m_bAgentWasRunning = 0;
+  CExecute execute("", "");
+  if (execute.CloseWindow(kAgentWindow)) m_bAgentWasRunning = 1;
+  // Whether or not the agent's window was found, give its library the time
+  // to be let go; the sequence goes on either way.
+  CFileManagement files;
+  files.WaitUntilFree(m_strInstallDir.JoinPath(kAgentLibrary), kWaitBudgetSeconds);
+}
+
+void CUninstallApp::RestartAgent() {
+  if (!m_bAgentWasRunning) return;
+  // Minimised and not activated: the user is not to be disturbed by it.
+  CExecute execute("", "");
+  execute.Execute(m_strInstallDir.JoinPath(kAgentProgram), true);
+}
+
+bool CUninstallApp::CloseProductPrograms() {
+  CExecute execute("", "");
+  execute.CloseWindow(kMainWindow);
+  CFileManagement files;
+  if (!files.WaitUntilFree(m_strInstallDir.JoinPath("K-WARD32.EXE"), kWaitBudgetSeconds)) {
+    return false;
+  }
+  if (!files.IsWindowsNT()) {
+    // The resident protection exists on Windows 95 only; it is asked to
+    // close once the main program has let go of its file.
+    execute.CloseWindow(kResidentWindow);
+    if (!files.WaitUntilFree(m_strInstallDir.JoinPath("ZRP95.EXE"), kContinueBudget)) return false;
+    if (!files.WaitUntilFree(m_strInstallDir.JoinPath("ZRPENG.DLL"), kContinueBudget)) return false;
+  }
+  // The network library's name is written both ways by the product's
+  // installers; both are waited for, the second normally at once.
+  if (!files.WaitUntilFree(m_strInstallDir.JoinPath("NWCALLS.dll"), kContinueBudget)) return false;
+  if (!files.WaitUntilFree(m_strInstallDir.JoinPath("NWCALLS.DLL"), kContinueBudget)) return false;
+  // The shell extension stays loaded in the shell until it restarts: waited
+  // for, but not required.
+  files.WaitUntilFree(m_strInstallDir.JoinPath("KWSHEXT.DLL"), kContinueBudget);
+  return true;
+}
 
 }  // namespace kw
