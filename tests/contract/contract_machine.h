@@ -30,7 +30,27 @@ class ContractMachine {
                         std::uint32_t type, const std::string& bytes) = 0;
   // Removes a key with everything below it, if it exists.
   virtual void RemoveTree(RegKey root, const std::string& path) = 0;
+
+  // Drive set-up.  Paths are full Windows paths.
+  virtual void MakeDirectory(const std::string& path) = 0;
+  virtual void MakeFile(const std::string& path, const std::string& content) = 0;
+  virtual void MakeReadOnly(const std::string& path) = 0;
+  // Holds a file open with sharing denied, as another program would, until
+  // Release; returns a token for Release.
+  virtual std::uintptr_t HoldOpen(const std::string& path) = 0;
+  virtual void Release(std::uintptr_t token) = 0;
+  // Removes a directory with everything in it, if it exists.
+  virtual void RemoveDirectoryTree(const std::string& path) = 0;
+  virtual bool PathExists(const std::string& path) = 0;
+
+  // Installs a program that opens a top-level window titled kWindowTitle
+  // and ends when that window gets a close request; returns its path.
+  virtual std::string InstallWindowProgram(const std::string& directory) = 0;
+  static constexpr const char* kWindowTitle = "K-Tasker";
 };
+
+// The drive's scratch directory of the contract tests.
+constexpr const char* kScratchDir = "C:\\kwcontract";
 
 // Every contract test works below this key of HKEY_CURRENT_USER and removes
 // it before and after.

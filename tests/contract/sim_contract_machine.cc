@@ -1,9 +1,18 @@
 // The contract fixture of the simulated machine.
+#include <memory>
+
 #include "platform/sim/sim_machine.h"
 #include "tests/contract/contract_machine.h"
 
 namespace kw::contract {
 namespace {
+
+// A program with one window that ends when the window is asked to close,
+// as the default program behaviour of the simulated machine does.
+class WindowProgram : public sim::SimProgram {
+ public:
+  void OnStart(sim::SimProcess& self) override { self.OpenWindow(ContractMachine::kWindowTitle); }
+};
 
 class SimContractMachine : public ContractMachine {
  public:
@@ -20,6 +29,36 @@ class SimContractMachine : public ContractMachine {
     m_machine.Registry().SetKeyDeletion(sim::KeyDeletion::kTakeSubkeysAlong);
     m_machine.Registry().DeleteKey(root, path);
     m_machine.Registry().SetKeyDeletion(sim::KeyDeletion::kRefuseWithSubkeys);
+  }
+
+  void MakeDirectory(const std::string& path) override { m_machine.Files().AddDirectory(path); }
+  void MakeFile(const std::string& path, const std::string& content) override {
+    m_machine.Files().AddFile(path, content);
+  }
+  void MakeReadOnly(const std::string& path) override { m_machine.Files().SetReadOnly(path, true); }
+  std::uintptr_t HoldOpen(const std::string& path) override {
+    return m_machine.Files().Hold(path, "another program");
+  }
+  void Release(std::uintptr_t token) override {
+    m_machine.Files().Release(static_cast<std::uint32_t>(token));
+  }
+  void RemoveDirectoryTree(const std::string& path) override {
+    // Clear everything below by walking the dump, deepest first.
+    std::vector<std::string> lines = m_machine.Files().Dump();
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+      const std::string entry = it->substr(2);
+      const std::string entryPath = entry.substr(0, entry.find(' '));
+      if (entryPath.rfind(path, 0) != 0) continue;
+      m_machine.Files().SetReadOnly(entryPath, false);
+      if (!m_machine.Files().RemoveFile(entryPath)) m_machine.Files().RemoveEmptyDirectory(entryPath);
+    }
+  }
+  bool PathExists(const std::string& path) override { return m_machine.Files().Exists(path); }
+
+  std::string InstallWindowProgram(const std::string& directory) override {
+    const std::string path = directory + "\\K-TASKER.EXE";
+    m_machine.RegisterProgram(path, [] { return std::make_unique<WindowProgram>(); });
+    return path;
   }
 
  private:

@@ -48,6 +48,60 @@ class Win32ContractMachine : public ContractMachine {
     RegDeleteTreeA(AsHkey(root), path.c_str());
     RegDeleteKeyA(AsHkey(root), path.c_str());
   }
+
+  void MakeDirectory(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+  void MakeFile(const std::string& path, const std::string& content) override {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  void MakeReadOnly(const std::string& path) override {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+  std::uintptr_t HoldOpen(const std::string& path) override {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<std::uintptr_t>(file);
+  }
+  void Release(std::uintptr_t token) override { CloseHandle(reinterpret_cast<HANDLE>(token)); }
+  void RemoveDirectoryTree(const std::string& directory) override {
+    WIN32_FIND_DATAA data;
+    const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = directory + "\\" + name;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveDirectoryTree(path);
+        } else {
+          DeleteFileA(path.c_str());
+        }
+      } while (FindNextFileA(search, &data));
+      FindClose(search);
+    }
+    RemoveDirectoryA(directory.c_str());
+  }
+  bool PathExists(const std::string& path) override {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  // The product stand-in plays the agent under that name: window
+  // "K-Tasker", closed on request.
+  std::string InstallWindowProgram(const std::string& directory) override {
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string tests(self, length);
+    tests.erase(tests.rfind('\\'));
+    const std::string path = directory + "\\K-TASKER.EXE";
+    CopyFileA((tests + "\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
+    MakeFile(directory + "\\ACTIVITY.dll", "library");
+    return path;
+  }
 };
 
 }  // namespace

@@ -2,9 +2,13 @@
 
 #include <cstdio>
 
+#include "components/file_management.h"
+
 namespace kw::testing {
 
 SimTest::SimTest() : m_override(std::make_unique<ScopedPlatformOverride>(m_machine)) {
+  // Each test is a fresh run of the program: no waiting budget yet.
+  CFileManagement::ResetWaitBudget();
   m_machine.SetFailureHandler([](const std::string& what) { ADD_FAILURE() << what; });
 }
 

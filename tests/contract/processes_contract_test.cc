@@ -1,0 +1,74 @@
+// What the program relies on from processes and windows, on both ports.
+// Waits go through the port's pause: virtual time on the simulated machine,
+// real time on Windows.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/contract/contract_machine.h"
+
+namespace kw::contract {
+namespace {
+
+class ProcessesContractTest : public ::testing::Test {
+ protected:
+  ProcessesContractTest()
+      : m_machine(ContractMachine::Get()),
+        m_override(std::make_unique<ScopedPlatformOverride>(m_machine.Port())) {}
+
+  void SetUp() override {
+    m_machine.RemoveDirectoryTree(kScratchDir);
+    m_machine.MakeDirectory(kScratchDir);
+    m_program = m_machine.InstallWindowProgram(kScratchDir);
+  }
+
+  // Polls in 100 ms pauses, for at most 10 s.
+  template <typename Condition>
+  static bool Eventually(Condition condition) {
+    for (int i = 0; i < 100; ++i) {
+      if (condition()) return true;
+      Os().Pause(100, false);
+    }
+    return condition();
+  }
+
+  ContractMachine& m_machine;
+  std::unique_ptr<ScopedPlatformOverride> m_override;
+  std::string m_program;
+};
+
+TEST_F(ProcessesContractTest, AProgramThatDoesNotExistCannotBeStarted) {
+  ProcessInfo info;
+  EXPECT_FALSE(Os().StartProcess(std::string(kScratchDir) + "\\MISSING.EXE -x", "C:\\",
+                                 ShowState::kNormal, &info));
+}
+
+TEST_F(ProcessesContractTest, StartFreezeAndCloseAProgram) {
+  ProcessInfo info;
+  ASSERT_TRUE(Os().StartProcess(m_program + " /any -arguments", "C:\\", ShowState::kNormal, &info));
+  EXPECT_NE(info.processId, 0u);
+  EXPECT_NE(Os().ProcessVersion(info.processId), 0u);
+
+  WindowHandle window;
+  ASSERT_TRUE(Eventually([&] {
+    window = Os().FindTopLevelWindow("k-tasker");  // the whole title, any case
+    return static_cast<bool>(window);
+  }));
+  EXPECT_FALSE(Os().FindTopLevelWindow("K-Task"));
+
+  // Suspensions are counted.
+  EXPECT_EQ(Os().SuspendProcessThread(info.thread), 0u);
+  EXPECT_EQ(Os().SuspendProcessThread(info.thread), 1u);
+  EXPECT_EQ(Os().ResumeProcessThread(info.thread), 2u);
+  EXPECT_EQ(Os().ResumeProcessThread(info.thread), 1u);
+  EXPECT_EQ(Os().ResumeProcessThread(info.thread), 0u);
+
+  EXPECT_TRUE(Os().BringToTop(window));
+  EXPECT_TRUE(Os().SendCloseRequest(window, 30000));
+  EXPECT_TRUE(Eventually([&] { return Os().ProcessVersion(info.processId) == 0; }));
+  EXPECT_FALSE(Os().FindTopLevelWindow("K-Tasker"));
+  EXPECT_FALSE(Os().SendCloseRequest(window, 1000));
+}
+
+}  // namespace
+}  // namespace kw::contract
