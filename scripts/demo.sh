@@ -47,8 +47,8 @@ for name in ACTIVITY.dll ZRPENG.DLL NWCALLS.DLL KWSHEXT.DLL ZRP.VXD README.TXT; 
 done
 {
   echo '# K-WARD install log'
-  for name in K-TASKER.EXE K-WARD32.EXE ZRP95.EXE ACTIVITY.dll ZRPENG.DLL NWCALLS.DLL KWSHEXT.DLL \
-              ZRP.VXD README.TXT KWUNINST.EXE DEISL1.ISU; do
+  for name in README.TXT ZRP.VXD ZRPENG.DLL NWCALLS.DLL KWSHEXT.DLL ACTIVITY.dll \
+              K-TASKER.EXE K-WARD32.EXE ZRP95.EXE KWUNINST.EXE DEISL1.ISU; do
     echo "FILE C:\\K-WARD\\$name"
   done
   echo 'DIR C:\K-WARD'
@@ -59,9 +59,11 @@ cp "$build/tests/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
 
 export KW_UNINST_TRACE='C:\uninst-trace.txt' KW_STANDIN_TRACE='C:\product-trace.txt'
 
-# The scheduling agent is running, as it does on the user's machine.
+# The scheduling agent and the main program are running, as they do on the
+# user's machine, holding their files open.
 (cd "$install" && wine 'C:\K-WARD\K-TASKER.EXE' >"$work/agent.txt" 2>&1 </dev/null &)
-sleep 2
+(cd "$install" && wine 'C:\K-WARD\K-WARD32.EXE' >"$work/main.txt" 2>&1 </dev/null &)
+sleep 3
 
 echo
 echo "Running C:\\K-WARD\\KWUNINST.EXE; the user will answer Yes to the uninstaller's question."
@@ -107,7 +109,8 @@ for _ in $(seq 1 100); do
 done
 echo
 echo "What the product's programs saw:"
-cut -f2- "$drive_c/product-trace.txt" 2>/dev/null | grep -E 'started|close-request|exit' | sed 's/^/  /' || true
+cut -f2- "$drive_c/product-trace.txt" 2>/dev/null | grep -E 'started|close-request|released|exit' |
+  cut -f1-3 | sed 's/^/  /' || true
 echo "What the uninstaller did:"
 cut -f2- "$drive_c/uninst-trace.txt" | grep -vE '^(tick|zorder)' | sed 's/^/  /'
 echo "Left in C:\\K-WARD:"

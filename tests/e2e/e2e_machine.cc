@@ -204,7 +204,9 @@ void ResetMachine() {
   SetWindows95(false);
   SetEnv("KW_UNINST_TRACE", std::string(kWorkDir) + "\\uninst-trace.txt");
   SetEnv("KW_STANDIN_TRACE", std::string(kWorkDir) + "\\product-trace.txt");
-  for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE"}) {
+  for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE",
+                             "KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "KW_STANDIN_K_WARD32_REFUSE_CLOSE",
+                             "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS"}) {
     ClearEnv(option);
   }
 }
@@ -213,6 +215,13 @@ void InstallProduct(const ProductLayout& layout) {
   CreateDirectoryA(kInstallDir, nullptr);
   const std::string dir = kInstallDir;
   CopyFileA(KwuninstExe().c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
+  const std::string standin = BuildDir() + "\\tests\\standins\\product_standin.exe";
+  for (const char* program : {"K-TASKER.EXE", "K-WARD32.EXE", "ZRP95.EXE", "KWSHELL.EXE"}) {
+    CopyFileA(standin.c_str(), (dir + "\\" + program).c_str(), FALSE);
+  }
+  for (const char* library : {"ACTIVITY.dll", "ZRPENG.DLL", "NWCALLS.DLL", "KWSHEXT.DLL"}) {
+    WriteFile(dir + "\\" + library, std::string("library ") + library);
+  }
   std::string log = "# install log of the test product\n";
   for (const std::string& name : layout.loggedFiles) {
     WriteFile(dir + "\\" + name, "product file " + name);
@@ -279,6 +288,43 @@ Transcript RunKwuninst(const RunOptions& options) {
     transcript.events.push_back(event);
   }
   return transcript;
+}
+
+bool StartProductProgram(const std::string& name, const std::string& windowTitle) {
+  std::string command = std::string(kInstallDir) + "\\" + name;
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kInstallDir,
+                      &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int waited = 0; waited < 10000; waited += 50) {
+    if (FindWindowA(nullptr, windowTitle.c_str()) != nullptr) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+std::vector<Event> ProductTrace() {
+  std::vector<Event> events;
+  for (const std::string& text : ReadLines(std::string(kWorkDir) + "\\product-trace.txt")) {
+    const std::vector<std::string> parts = SplitTabs(text);
+    if (parts.size() < 3) continue;
+    Event event;
+    event.ms = std::atoll(parts[0].c_str());
+    event.fields["program"] = parts[1];
+    event.kind = parts[2];
+    for (std::size_t i = 3; i < parts.size(); ++i) {
+      event.detail += (i > 3 ? "\t" : "") + parts[i];
+    }
+    events.push_back(event);
+  }
+  return events;
 }
 
 std::vector<Event> UninstallerTrace() {

@@ -55,7 +55,8 @@ void ResetMachine();
 // Makes the Wine prefix report Windows 95 (or Windows NT again).
 void SetWindows95(bool windows95);
 
-// The product as its installer leaves it: C:\K-WARD with KWUNINST.EXE, the
+// The product as its installer leaves it: C:\K-WARD with KWUNINST.EXE, its
+// programs (the product stand-in under their names) and libraries, the
 // install log listing the files it names, and the registry entry that
 // locates it.
 struct ProductLayout {
@@ -81,8 +82,15 @@ struct RunOptions {
 // installed) through the box answerer and returns its transcript.
 Transcript RunKwuninst(const RunOptions& options);
 
+// Starts one of the product's programs from C:\K-WARD as the user's session
+// would, and waits until its window is up.  False when it did not come up.
+bool StartProductProgram(const std::string& name, const std::string& windowTitle);
+
 // The trace of the uninstaller stand-in, one event per line.
 std::vector<Event> UninstallerTrace();
+// The trace of the product stand-ins: kind is the event, field "program"
+// the program's file name.
+std::vector<Event> ProductTrace();
 // Waits until the uninstaller stand-in's trace shows its end; false after
 // the timeout.
 bool WaitForUninstallerExit(int timeoutMs);
