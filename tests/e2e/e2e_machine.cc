@@ -58,6 +58,26 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
+// A stand-in's trace: "<epoch ms>\t[<owner>\t]<event>\t<detail...>".  The
+// product stand-ins name the program in the second field.
+std::vector<Event> ReadTrace(const std::string& path, const std::string& ownerField) {
+  std::vector<Event> events;
+  const std::size_t kindAt = ownerField.empty() ? 1 : 2;
+  for (const std::string& text : ReadLines(path)) {
+    const std::vector<std::string> parts = SplitTabs(text);
+    if (parts.size() <= kindAt) continue;
+    Event event;
+    event.ms = std::atoll(parts[0].c_str());
+    if (!ownerField.empty()) event.fields[ownerField] = parts[1];
+    event.kind = parts[kindAt];
+    for (std::size_t i = kindAt + 1; i < parts.size(); ++i) {
+      event.detail += (i > kindAt + 1 ? "\t" : "") + parts[i];
+    }
+    events.push_back(event);
+  }
+  return events;
+}
+
 void RemoveTreeOnDisk(const std::string& directory) {
   WIN32_FIND_DATAA data;
   const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
@@ -311,36 +331,11 @@ bool StartProductProgram(const std::string& name, const std::string& windowTitle
 }
 
 std::vector<Event> ProductTrace() {
-  std::vector<Event> events;
-  for (const std::string& text : ReadLines(std::string(kWorkDir) + "\\product-trace.txt")) {
-    const std::vector<std::string> parts = SplitTabs(text);
-    if (parts.size() < 3) continue;
-    Event event;
-    event.ms = std::atoll(parts[0].c_str());
-    event.fields["program"] = parts[1];
-    event.kind = parts[2];
-    for (std::size_t i = 3; i < parts.size(); ++i) {
-      event.detail += (i > 3 ? "\t" : "") + parts[i];
-    }
-    events.push_back(event);
-  }
-  return events;
+  return ReadTrace(std::string(kWorkDir) + "\\product-trace.txt", "program");
 }
 
 std::vector<Event> UninstallerTrace() {
-  std::vector<Event> events;
-  for (const std::string& text : ReadLines(std::string(kWorkDir) + "\\uninst-trace.txt")) {
-    const std::vector<std::string> parts = SplitTabs(text);
-    if (parts.size() < 2) continue;
-    Event event;
-    event.ms = std::atoll(parts[0].c_str());
-    event.kind = parts[1];
-    for (std::size_t i = 2; i < parts.size(); ++i) {
-      event.detail += (i > 2 ? "\t" : "") + parts[i];
-    }
-    events.push_back(event);
-  }
-  return events;
+  return ReadTrace(std::string(kWorkDir) + "\\uninst-trace.txt", "");
 }
 
 bool WaitForUninstallerExit(int timeoutMs) {
