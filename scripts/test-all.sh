@@ -29,7 +29,8 @@ cmake --build --preset windows-x64
 ctest --preset windows-x64
 
 # Every Wine run stops its own wineserver and display; make sure of it.
-left=$( { pgrep -a wineserver || true; pgrep -a Xvfb || true; } )
+# Ended processes that nobody has reaped yet (state Z) are not running.
+left=$(ps -eo stat=,pid=,args= | awk '$1 !~ /^Z/ && ($3 ~ /wineserver/ || $3 ~ /Xvfb/)')
 if [ -n "$left" ]; then
   echo "still running after the tests:"
   echo "$left"
