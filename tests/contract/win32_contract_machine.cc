@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "tests/contract/contract_machine.h"
+#include "tests/support/win32_disk.h"
 
 namespace kw::contract {
 namespace {
@@ -68,23 +69,7 @@ class Win32ContractMachine : public ContractMachine {
   }
   void Release(std::uintptr_t token) override { CloseHandle(reinterpret_cast<HANDLE>(token)); }
   void RemoveDirectoryTree(const std::string& directory) override {
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = directory + "\\" + name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveDirectoryTree(path);
-        } else {
-          DeleteFileA(path.c_str());
-        }
-      } while (FindNextFileA(search, &data));
-      FindClose(search);
-    }
-    RemoveDirectoryA(directory.c_str());
+    testing::RemoveTreeOnDisk(directory);
   }
   bool PathExists(const std::string& path) override {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -93,10 +78,7 @@ class Win32ContractMachine : public ContractMachine {
   // The product stand-in plays the agent under that name: window
   // "K-Tasker", closed on request.
   std::string InstallWindowProgram(const std::string& directory) override {
-    char self[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string tests(self, length);
-    tests.erase(tests.rfind('\\'));
+    const std::string tests = testing::TestProgramDirectory();
     const std::string path = directory + "\\K-TASKER.EXE";
     CopyFileA((tests + "\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
     MakeFile(directory + "\\ACTIVITY.dll", "library");

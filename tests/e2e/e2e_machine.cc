@@ -7,16 +7,17 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/win32_disk.h"
+
 namespace kw::e2e {
 namespace {
 
+using testing::RemoveTreeOnDisk;
+
 // The build directory: this test program lives in its "tests" folder.
 std::string BuildDirectoryOfThisProgram() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string directory(path, length);
-  directory.erase(directory.rfind('\\'));  // the program's file name
-  directory.erase(directory.rfind('\\'));  // "tests"
+  std::string directory = testing::TestProgramDirectory();
+  directory.erase(directory.rfind('\\'));
   return directory;
 }
 
@@ -78,26 +79,6 @@ std::vector<Event> ReadTrace(const std::string& path, const std::string& ownerFi
   return events;
 }
 
-void RemoveTreeOnDisk(const std::string& directory) {
-  WIN32_FIND_DATAA data;
-  const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = directory + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTreeOnDisk(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-  }
-  RemoveDirectoryA(directory.c_str());
-}
-
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << content;
@@ -146,6 +127,31 @@ std::vector<std::string> Transcript::ProcessesStartedBy(const std::string& exeNa
     }
   }
   return children;
+}
+
+std::int64_t Transcript::EpochOf(const Event& event) const {
+  const std::vector<Event> started = Of("started");
+  return started.empty() ? 0 : std::atoll(started[0].Get("epoch").c_str()) + event.ms;
+}
+
+std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& kind,
+                            const std::string& program) {
+  std::vector<Event> matching;
+  for (const Event& event : trace) {
+    if (event.kind == kind && (program.empty() || event.Get("program") == program)) {
+      matching.push_back(event);
+    }
+  }
+  return matching;
+}
+
+std::string TraceText(const std::vector<Event>& trace) {
+  std::string text;
+  for (const Event& event : trace) {
+    text += std::to_string(event.ms) + " " + event.Get("program") + " " + event.kind + " " +
+            event.detail + "\n";
+  }
+  return text;
 }
 
 std::vector<Event> Transcript::Of(const std::string& kind) const {

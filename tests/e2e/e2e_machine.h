@@ -37,6 +37,8 @@ struct Transcript {
   std::vector<Event> Of(const std::string& kind) const;
   // The texts the status window showed, in order.
   std::vector<std::string> StatusTexts() const;
+  // The Unix-epoch time of one of its events, to compare with the traces.
+  std::int64_t EpochOf(const Event& event) const;
   // Image names of the processes that a program of this name started.
   std::vector<std::string> ProcessesStartedBy(const std::string& exeName) const;
   std::string Text() const;  // for failure messages
@@ -91,6 +93,11 @@ std::vector<Event> UninstallerTrace();
 // The trace of the product stand-ins: kind is the event, field "program"
 // the program's file name.
 std::vector<Event> ProductTrace();
+// The events of a trace of one kind (and, for the product stand-ins, of one
+// program), and the whole trace as text for failure messages.
+std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& kind,
+                            const std::string& program = "");
+std::string TraceText(const std::vector<Event>& trace);
 // Waits until the uninstaller stand-in's trace shows its end; false after
 // the timeout.
 bool WaitForUninstallerExit(int timeoutMs);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 #include "tests/e2e/e2e_machine.h"
 
@@ -15,37 +14,6 @@ constexpr const char* kAgentTitle = "K-Tasker";
 constexpr const char* kMainTitle = "K-WARD Professional";
 constexpr const char* kResidentTitle = "ZRP for Windows 95";
 constexpr std::int64_t kClockSlackMs = 50;
-
-std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& program,
-                            const std::string& kind) {
-  std::vector<Event> matching;
-  for (const Event& event : trace) {
-    if (event.Get("program") == program && event.kind == kind) matching.push_back(event);
-  }
-  return matching;
-}
-
-std::vector<Event> UninstallerEvents(const std::string& kind) {
-  std::vector<Event> matching;
-  for (const Event& event : UninstallerTrace()) {
-    if (event.kind == kind) matching.push_back(event);
-  }
-  return matching;
-}
-
-std::string TraceText(const std::vector<Event>& trace) {
-  std::string text;
-  for (const Event& event : trace) {
-    text += std::to_string(event.ms) + " " + event.Get("program") + " " + event.kind + " " +
-            event.detail + "\n";
-  }
-  return text;
-}
-
-std::int64_t EpochOf(const Transcript& transcript, const Event& event) {
-  const std::vector<Event> started = transcript.Of("started");
-  return started.empty() ? 0 : std::atoll(started[0].Get("epoch").c_str()) + event.ms;
-}
 
 class ProductProgramsE2eTest : public ::testing::TestWithParam<bool> {
  protected:
@@ -79,8 +47,8 @@ TEST_P(ProductProgramsE2eTest, DecliningClosesTheAgentFirstAndRestartsItMinimise
   // The restarted agent reports how it was shown a moment after it starts.
   auto restartedAndShown = [] {
     const std::vector<Event> trace = ProductTrace();
-    const std::vector<Event> starts = EventsOf(trace, "K-TASKER.EXE", "started");
-    const std::vector<Event> shown = EventsOf(trace, "K-TASKER.EXE", "shown");
+    const std::vector<Event> starts = EventsOf(trace, "started", "K-TASKER.EXE");
+    const std::vector<Event> shown = EventsOf(trace, "shown", "K-TASKER.EXE");
     return starts.size() >= 2 && !shown.empty() && shown.back().ms > starts[1].ms;
   };
   for (int waited = 0; waited < 10000 && !restartedAndShown(); waited += 100) Sleep(100);
@@ -89,20 +57,20 @@ TEST_P(ProductProgramsE2eTest, DecliningClosesTheAgentFirstAndRestartsItMinimise
   SCOPED_TRACE(TraceText(trace));
 
   // Closed before the question was asked...
-  const std::vector<Event> closes = EventsOf(trace, "K-TASKER.EXE", "close-request");
-  const std::vector<Event> questions = UninstallerEvents("question-shown");
-  const std::vector<Event> answers = UninstallerEvents("answer");
+  const std::vector<Event> closes = EventsOf(trace, "close-request", "K-TASKER.EXE");
+  const std::vector<Event> questions = EventsOf(UninstallerTrace(), "question-shown");
+  const std::vector<Event> answers = EventsOf(UninstallerTrace(), "answer");
   ASSERT_EQ(closes.size(), 1u);
   ASSERT_EQ(questions.size(), 1u);
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_LT(closes[0].ms, questions[0].ms);
   // ...and started again after the answer, minimised and not activated.
-  const std::vector<Event> starts = EventsOf(trace, "K-TASKER.EXE", "started");
+  const std::vector<Event> starts = EventsOf(trace, "started", "K-TASKER.EXE");
   ASSERT_EQ(starts.size(), 2u);
   EXPECT_GT(starts[1].ms, answers[0].ms);
   EXPECT_EQ(starts[1].detail.rfind("wShowWindow=7\tdwFlags=0x1\tC:\\K-WARD\\K-TASKER.EXE", 0), 0u)
       << starts[1].detail;
-  EXPECT_EQ(EventsOf(trace, "K-TASKER.EXE", "shown").back().detail, "iconic=1\tforeground=0");
+  EXPECT_EQ(EventsOf(trace, "shown", "K-TASKER.EXE").back().detail, "iconic=1\tforeground=0");
   EXPECT_TRUE(transcript.Of("status-window").empty());
 }
 
@@ -116,30 +84,30 @@ TEST_P(ProductProgramsE2eTest, ConfirmingLeavesTheAgentClosedAndClosesTheProduct
   const std::vector<Event> trace = ProductTrace();
   SCOPED_TRACE(TraceText(trace));
 
-  EXPECT_EQ(EventsOf(trace, "K-TASKER.EXE", "started").size(), 1u);  // never restarted
+  EXPECT_EQ(EventsOf(trace, "started", "K-TASKER.EXE").size(), 1u);  // never restarted
   EXPECT_FALSE(ProcessRunning("K-TASKER.EXE"));
   EXPECT_EQ(transcript.Of("box").size(), 1u);  // the question; no stage failed
 
   // The main program is closed in stage 1, which waits until its file is
   // free: the next status comes only after it has let go.
-  const std::vector<Event> mainReleased = EventsOf(trace, "K-WARD32.EXE", "released");
+  const std::vector<Event> mainReleased = EventsOf(trace, "released", "K-WARD32.EXE");
   ASSERT_EQ(mainReleased.size(), 1u);
   ASSERT_EQ(transcript.StatusTexts().size(), 4u);
   std::int64_t registryStatusAt = -1;
   for (const Event& status : transcript.Of("status")) {
-    if (status.Get("text") == "Removing registry items . . . ") registryStatusAt = EpochOf(transcript, status);
+    if (status.Get("text") == "Removing registry items . . . ") registryStatusAt = transcript.EpochOf(status);
   }
   // The box answerer's times come from another clock than the traces':
   // a few milliseconds either way are not an order.
   EXPECT_GT(registryStatusAt + kClockSlackMs, mainReleased[0].ms);
   const std::vector<Event> windows = transcript.Of("status-window");
   ASSERT_FALSE(windows.empty());
-  EXPECT_GE(registryStatusAt - EpochOf(transcript, windows[0]), 1000 + 2000 - kClockSlackMs);
+  EXPECT_GE(registryStatusAt - transcript.EpochOf(windows[0]), 1000 + 2000 - kClockSlackMs);
   EXPECT_FALSE(ProcessRunning("K-WARD32.EXE"));
 
   // The resident protection exists on Windows 95 only: on NT a window of
   // that title is left alone.
-  const std::vector<Event> residentCloses = EventsOf(trace, "ZRP95.EXE", "close-request");
+  const std::vector<Event> residentCloses = EventsOf(trace, "close-request", "ZRP95.EXE");
   if (Windows95()) {
     ASSERT_EQ(residentCloses.size(), 1u);
     EXPECT_GE(residentCloses[0].ms, mainReleased[0].ms);  // both from the same clock
@@ -172,7 +140,7 @@ TEST_P(ProductProgramsE2eTest, AMainProgramThatRefusesToEndCostsTheWholeBudgetTh
   EXPECT_EQ(texts[3], "Removing K-WARD files . . .");
   const std::vector<Event> statuses = transcript.Of("status");
   EXPECT_GT(statuses.back().ms, boxes[1].ms);
-  EXPECT_EQ(EventsOf(ProductTrace(), "K-WARD32.EXE", "close-refused").size(), 1u);
+  EXPECT_EQ(EventsOf(ProductTrace(), "close-refused", "K-WARD32.EXE").size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, ProductProgramsE2eTest, ::testing::Values(false, true),

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 #include "tests/e2e/e2e_machine.h"
 
@@ -22,27 +21,6 @@ std::vector<std::string> LoggedFiles(int count) {
   std::vector<std::string> names;
   for (int i = 1; i <= count; ++i) names.push_back("PART" + std::to_string(i) + ".DAT");
   return names;
-}
-
-std::vector<Event> TraceOf(const std::vector<Event>& trace, const std::string& kind) {
-  std::vector<Event> matching;
-  for (const Event& event : trace) {
-    if (event.kind == kind) matching.push_back(event);
-  }
-  return matching;
-}
-
-std::string TraceText(const std::vector<Event>& trace) {
-  std::string text;
-  for (const Event& event : trace) text += std::to_string(event.ms) + " " + event.kind + " " + event.detail + "\n";
-  return text;
-}
-
-// Unix-epoch time of a transcript event.
-std::int64_t EpochOf(const Transcript& transcript, const Event& event) {
-  const std::vector<Event> started = transcript.Of("started");
-  if (started.empty()) return 0;
-  return std::atoll(started[0].Get("epoch").c_str()) + event.ms;
 }
 
 class UninstallSequenceE2eTest : public ::testing::Test {
@@ -73,7 +51,7 @@ TEST_F(UninstallSequenceE2eTest, DeclinedRemovesNothingAndShowsNoStatusWindow) {
   EXPECT_TRUE(transcript.Of("status-window").empty());
   ASSERT_TRUE(WaitForUninstallerExit(5000));
   const std::vector<Event> trace = UninstallerTrace();
-  EXPECT_TRUE(TraceOf(trace, "removed").empty()) << TraceText(trace);
+  EXPECT_TRUE(EventsOf(trace, "removed").empty()) << TraceText(trace);
   for (const std::string& name : LoggedFiles(kLoggedFiles)) {
     EXPECT_TRUE(FileExists(std::string(kInstallDir) + "\\" + name)) << name;
   }
@@ -93,7 +71,7 @@ TEST_F(UninstallSequenceE2eTest, ConfirmedRunsTheStagesWhileTheUninstallerIsFroz
   ASSERT_TRUE(WaitForUninstallerExit(30000));
   const std::vector<Event> trace = UninstallerTrace();
   SCOPED_TRACE(TraceText(trace));
-  const std::vector<Event> started = TraceOf(trace, "started");
+  const std::vector<Event> started = EventsOf(trace, "started");
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].detail, "C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\tcwd=C:\\");
 
@@ -111,10 +89,10 @@ TEST_F(UninstallSequenceE2eTest, ConfirmedRunsTheStagesWhileTheUninstallerIsFroz
 
   // Frozen from the first status to the end of the stages: no tick of the
   // uninstaller between them; it goes on afterwards and finishes.
-  const std::int64_t firstStatus = EpochOf(transcript, windows[0]);
-  const std::int64_t gone = EpochOf(transcript, transcript.Of("status-window-gone")[0]);
+  const std::int64_t firstStatus = transcript.EpochOf(windows[0]);
+  const std::int64_t gone = transcript.EpochOf(transcript.Of("status-window-gone")[0]);
   EXPECT_GE(gone - firstStatus, 3000);
-  const std::vector<Event> ticks = TraceOf(trace, "tick");
+  const std::vector<Event> ticks = EventsOf(trace, "tick");
   int ticksWhileFrozen = 0;
   for (const Event& tick : ticks) {
     // A tick may land within a few ms of the window's edges: the box
@@ -122,12 +100,12 @@ TEST_F(UninstallSequenceE2eTest, ConfirmedRunsTheStagesWhileTheUninstallerIsFroz
     if (tick.ms > firstStatus + 100 && tick.ms < gone - 300) ++ticksWhileFrozen;
   }
   EXPECT_EQ(ticksWhileFrozen, 0);
-  EXPECT_EQ(TraceOf(trace, "done").size(), 1u);
+  EXPECT_EQ(EventsOf(trace, "done").size(), 1u);
   for (const std::string& name : LoggedFiles(kLoggedFiles)) {
     EXPECT_FALSE(FileExists(std::string(kInstallDir) + "\\" + name)) << name;
   }
   // Its progress window was brought forward after the stages.
-  const std::vector<Event> raised = TraceOf(trace, "zorder-request");
+  const std::vector<Event> raised = EventsOf(trace, "zorder-request");
   ASSERT_FALSE(raised.empty());
   EXPECT_GT(raised.back().ms, firstStatus);
 
@@ -161,15 +139,15 @@ TEST_F(UninstallSequenceE2eTest, AQuestionShownLateIsWaitedForBeforeItsAnswer) {
   const std::vector<Event> trace = UninstallerTrace();
   SCOPED_TRACE(TraceText(trace));
 
-  const std::vector<Event> answers = TraceOf(trace, "answer");
+  const std::vector<Event> answers = EventsOf(trace, "answer");
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].detail, "yes");
   const std::vector<Event> windows = transcript.Of("status-window");
   ASSERT_FALSE(windows.empty());
   // Nothing happened before the user answered.
-  EXPECT_GT(EpochOf(transcript, windows[0]), answers[0].ms);
+  EXPECT_GT(transcript.EpochOf(windows[0]), answers[0].ms);
   EXPECT_EQ(transcript.StatusTexts(), kStatusTexts);
-  EXPECT_EQ(TraceOf(trace, "done").size(), 1u);
+  EXPECT_EQ(EventsOf(trace, "done").size(), 1u);
 }
 
 }  // namespace

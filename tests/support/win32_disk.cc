@@ -1,0 +1,35 @@
+#include "tests/support/win32_disk.h"
+
+#include <windows.h>
+
+namespace kw::testing {
+
+void RemoveTreeOnDisk(const std::string& directory) {
+  WIN32_FIND_DATAA data;
+  const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = directory + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTreeOnDisk(path);
+      } else {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+  }
+  RemoveDirectoryA(directory.c_str());
+}
+
+std::string TestProgramDirectory() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string directory(path, length);
+  directory.erase(directory.rfind('\\'));
+  return directory;
+}
+
+}  // namespace kw::testing

@@ -1,0 +1,18 @@
+// Drive helpers shared by the Windows test programs (contract and end to
+// end), which prepare and clear the machine around the program under test.
+#ifndef KWUNINST_TESTS_SUPPORT_WIN32_DISK_H_
+#define KWUNINST_TESTS_SUPPORT_WIN32_DISK_H_
+
+#include <string>
+
+namespace kw::testing {
+
+// Removes a directory with everything in it, read-only files included.
+void RemoveTreeOnDisk(const std::string& directory);
+
+// The directory of the running test program (build\tests).
+std::string TestProgramDirectory();
+
+}  // namespace kw::testing
+
+#endif  // KWUNINST_TESTS_SUPPORT_WIN32_DISK_H_
