@@ -1,0 +1,130 @@
+#include "components/file_management_prompt.h"
+
+#include "components/cursor_string_list.h"
+#include "components/message_catalogue.h"
+#include "platform/scoped_handles.h"
+
+namespace kw {
+namespace {
+
+// The directory given to the outermost EmptyDirectory is level 1; levels
+// down to 7 are emptied.
+constexpr std::int32_t kMaxDepth = 7;
+
+// Retry and Cancel, the error icon, and above the status window, which is
+// itself always on top.
+constexpr std::uint32_t kPromptStyle = kMbRetryCancel | kMbIconError | kMbTopmost;
+
+// A listed name's path.  A pattern without a directory part was searched in
+// the current directory, so its names are used as they are: joining them
+// to the empty text would put them in the root of the current drive.
+std::string PathInDirectory(const CTrimString& directory, const std::string& name) {
+  return directory.empty() ? name : directory.JoinPath(name);
+}
+
+}  // namespace
+
+std::int32_t CFileManagementPrompt::s_nDepth = 0;
+
+CFileManagementPrompt::CFileManagementPrompt() : m_nMaxDepth(kMaxDepth) {
+  LoadTitle(kTitleFileManagementPrompt);
+}
+
+bool CFileManagementPrompt::DeleteFiles(const std::string& pattern) {
+  if (!Exists(pattern)) return true;
+  CCursorStringList names;
+  // Nothing listed (only directories, or only excluded names) leaves 142
+  // recorded and nothing to delete.
+  ListFiles(pattern, names);
+  CTrimString directory;
+  CTrimString(pattern).GetDirectoryPart(directory);
+  names.Rewind();
+  std::string name;
+  while (names.GetNextString(name)) {
+    const std::string path = PathInDirectory(directory, name);
+    // The read-only mark is left as it is: whoever set it wanted the file
+    // kept, so the user decides through the prompt.
+    while (!Os().RemoveFile(path)) {
+      if (!PromptRetry(kErrFileNotDeleted, path)) {
+        SetError(kErrFileNotDeleted, path);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool CFileManagementPrompt::EmptyDirectory(const std::string& directory) {
+  if (!Exists(directory)) return true;
+  // The depth is raised and lowered around the whole call, so that it is 0
+  // again after every outermost call, whichever way it ends.
+  ++s_nDepth;
+  bool emptied = false;
+  if (s_nDepth > m_nMaxDepth) {
+    SetError(kErrTooDeep, std::string());
+  } else {
+    emptied = EmptyLevel(directory);
+  }
+  --s_nDepth;
+  return emptied;
+}
+
+bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory) {
+  const CTrimString everything = directory.JoinPath("*.*");
+  CCursorStringList subdirectories;
+  // No subdirectory leaves 141 recorded and nothing to remove.
+  ListDirectories(everything, subdirectories);
+  subdirectories.Rewind();
+  std::string name;
+  while (subdirectories.GetNextString(name)) {
+    // The first failure stops the whole emptying: its error is the one the
+    // caller reads, and nothing after it is touched.
+    if (!RemoveTree(directory.JoinPath(name))) return false;
+  }
+  return DeleteFiles(everything);
+}
+
+bool CFileManagementPrompt::RemoveTree(const std::string& directory) {
+  if (!Exists(directory)) return true;
+  // A link shows another directory's contents, which are not this tree's to
+  // remove, wherever they lie: the link goes, its target stays untouched.
+  if (IsDirectoryLink(directory)) return RemoveDirectory(directory);
+  if (!EmptyDirectory(directory)) return false;
+  return RemoveDirectory(directory);
+}
+
+bool CFileManagementPrompt::RemoveDirectory(const std::string& directory) {
+  if (!Exists(directory)) return true;
+  while (!Os().RemoveEmptyDirectory(directory)) {
+    if (!PromptRetry(kErrDirectoryNotRemoved, directory)) {
+      SetError(kErrDirectoryNotRemoved, directory);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CFileManagementPrompt::PromptRetry(std::int32_t messageId, const std::string& argument) {
+  const std::string message = LoadMessage(static_cast<unsigned>(messageId));
+  const std::string text = message.find("%s") != std::string::npos
+                               ? FormatMessageText(message, argument)
+                               : message + "\n\n" + argument;
+  const int answer = Os().ShowMessageBox(WindowHandle{}, text, m_strTitle, kPromptStyle);
+  // Only Retry tries again.  A box that could not be shown (0) was answered
+  // by nobody; taking it for Retry would spin the caller's loop for ever.
+  if (answer == kIdRetry) return true;
+  SetError(kErrUserAborted, std::string());
+  return false;
+}
+
+bool CFileManagementPrompt::IsDirectoryLink(const std::string& path) {
+  // The search reports an entry itself, not what it points to; it finds
+  // nothing for a path that ends in a backslash.
+  CTrimString entryPath = path;
+  entryPath.StripTrailingBackslashes();
+  ScopedFind search;
+  FindEntry entry;
+  return search.First(entryPath, &entry) && entry.IsReparsePoint();
+}
+
+}  // namespace kw

@@ -1,0 +1,66 @@
+// CFileManagementPrompt: the file component that removes whole directory
+// trees and, unlike every other component, talks to the user: when a file
+// cannot be deleted or a directory cannot be removed, it asks Retry or
+// Cancel and tries again for as long as the answer is Retry.  The file
+// clean-up uses it to delete the task files and to empty the installation
+// directory; a Cancel there leaves that one file in place.
+#ifndef KWUNINST_COMPONENTS_FILE_MANAGEMENT_PROMPT_H_
+#define KWUNINST_COMPONENTS_FILE_MANAGEMENT_PROMPT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "components/file_management.h"
+#include "components/trim_string.h"
+
+namespace kw {
+
+class CFileManagementPrompt : public CFileManagement {
+ public:
+  CFileManagementPrompt();
+
+  // Deletes the files that the pattern (a directory part and a file pattern)
+  // matches, leaving out excluded names; a read-only file is not made
+  // writable first.  True unless the user cancelled a deletion: then 113
+  // with that file's path, and the files not yet reached are left.
+  bool DeleteFiles(const std::string& pattern);
+
+  // Removes everything inside the directory except excluded names (and what
+  // lies inside excluded directories), subdirectories first, depth first;
+  // the directory itself stays.  A directory link inside is removed as a
+  // link, never entered.  Fails with 122 when a directory lies more than
+  // six levels below the outermost one, or with the error of the first
+  // nested failure (113, 123); what was not reached by then is left.
+  bool EmptyDirectory(const std::string& directory);
+
+  // EmptyDirectory, then removes the directory itself.  A directory link is
+  // removed as it stands and its target is left untouched.
+  bool RemoveTree(const std::string& directory);
+
+  // Removes an empty directory (or a directory link), asking Retry or Cancel
+  // while it fails.  Cancel: false with 123 and the directory.
+  bool RemoveDirectory(const std::string& directory);
+
+  // The Retry/Cancel box for a catalogue message and its argument.  True for
+  // Retry.  Cancel, and a box that could not be shown at all, give false
+  // with 124.
+  bool PromptRetry(std::int32_t messageId, const std::string& argument);
+
+  // How many EmptyDirectory calls are running now, over every object.
+  static std::int32_t CurrentDepth() { return s_nDepth; }
+
+ private:
+  bool EmptyLevel(const CTrimString& directory);
+  // Whether the path names a reparse point (junction, symbolic link, mount
+  // point) rather than a directory of its own.
+  bool IsDirectoryLink(const std::string& path);
+
+  std::int32_t m_nMaxDepth;
+
+  // One recursion depth for the whole program, shared by every object.
+  static std::int32_t s_nDepth;
+};
+
+}  // namespace kw
+
+#endif  // KWUNINST_COMPONENTS_FILE_MANAGEMENT_PROMPT_H_
