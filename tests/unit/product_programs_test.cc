@@ -139,9 +139,10 @@ TEST_F(ProductProgramsTest, AStubbornMainProgramGivesMessage4AndTheOtherStagesSt
   stubborn.refusesToClose = true;
   RunMainProgram(stubborn);
   Machine().AnswerNextBox(kIdOk);
+  Machine().AnswerNextBox(kIdCancel);  // stage 4 cannot delete the program's file
   CUninstallApp app;
   app.InitInstance();
-  ASSERT_EQ(Machine().Boxes().size(), 1u);
+  ASSERT_EQ(Machine().Boxes().size(), 2u);
   EXPECT_EQ(Machine().Boxes()[0].text, "Unable to close the K-WARD programs");
   // 1 + 3 pauses to the answer, 31 for the main program, 4 statuses.
   EXPECT_EQ(Machine().PauseCount(), 1 + 3 + 31 + 4);
