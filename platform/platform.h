@@ -138,6 +138,7 @@ enum class FileOpenMode {
   kReadExisting,         // open an existing file for reading
   kReadCreateIfMissing,  // as above, creating an empty file when missing
   kReadWriteTruncate,    // open for reading and writing, emptied (created when missing)
+  kReadWriteCreateNew,   // a new file for reading and writing; fails when the name exists
 };
 
 // The dialog manager calls back into its owner while it builds the status
@@ -260,6 +261,11 @@ class Platform {
 
   // DeleteFileA.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // MoveFileA: gives a file (or directory) another name on the same drive.
+  // Fails, changing nothing, when an entry named `to` exists: Windows 95 has
+  // no move that replaces, so replacing a file takes several steps.  A file
+  // that another program holds open cannot be moved; a read-only one can.
+  virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;
   // The runtime's _chmod(path, _S_IWRITE): clears the read-only attribute.
   virtual bool ClearReadOnly(const std::string& path) = 0;
   // Whether the path names an existing directory (GetFileAttributesA).

@@ -340,10 +340,20 @@ bool SimFileSystem::FindNext(FindHandle search, FindEntry* entry) {
 
 void SimFileSystem::FindClose(FindHandle search) { m_searches.erase(search.value); }
 
+void SimFileSystem::FailCall(FileCall call, int nth) {
+  m_failingCalls.insert({call, m_callCounts[call] + nth});
+}
+
+bool SimFileSystem::CallFails(FileCall call) {
+  return m_failingCalls.erase({call, ++m_callCounts[call]}) != 0;
+}
+
 FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mode) {
+  if (CallFails(FileCall::kOpen)) return FileHandle{};
   std::vector<std::string> names;
   if (!Components(path, &names) || names.empty()) return FileHandle{};
   std::shared_ptr<Node> node = LookupNames(names, true);
+  if (node && mode == FileOpenMode::kReadWriteCreateNew) return FileHandle{};
   if (!node) {
     if (mode == FileOpenMode::kReadExisting) return FileHandle{};
     const std::string leaf = names.back();
@@ -356,7 +366,8 @@ FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mo
     directory->Adopt(node);
   }
   if (node->isDirectory || !node->holds.empty()) return FileHandle{};
-  const bool writable = mode == FileOpenMode::kReadWriteTruncate;
+  const bool writable =
+      mode == FileOpenMode::kReadWriteTruncate || mode == FileOpenMode::kReadWriteCreateNew;
   if (writable) {
     if (node->readOnly) return FileHandle{};
     node->content.clear();
@@ -378,7 +389,13 @@ bool SimFileSystem::ReadAll(FileHandle file, std::string* bytes) {
 
 bool SimFileSystem::WriteAll(FileHandle file, const std::string& bytes) {
   auto it = m_files.find(file.value);
-  if (it == m_files.end() || !it->second.writable) return false;
+  if (CallFails(FileCall::kWrite) || it == m_files.end() || !it->second.writable) return false;
+  if (bytes.size() > m_bytesUntilFull) {
+    it->second.node->content = bytes.substr(0, m_bytesUntilFull);
+    m_bytesUntilFull = 0;
+    return false;
+  }
+  if (m_bytesUntilFull != std::numeric_limits<std::size_t>::max()) m_bytesUntilFull -= bytes.size();
   it->second.node->content = bytes;
   return true;
 }
@@ -395,6 +412,7 @@ void SimFileSystem::CloseFile(FileHandle file) {
 }
 
 bool SimFileSystem::RemoveFile(const std::string& path) {
+  if (CallFails(FileCall::kRemove)) return false;
   std::vector<std::string> names;
   if (!Components(path, &names) || names.empty()) return false;
   std::shared_ptr<Node> node = LookupNames(names, false);
@@ -403,6 +421,37 @@ bool SimFileSystem::RemoveFile(const std::string& path) {
     if (!hold.shareDelete) return false;
   }
   if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
+  return true;
+}
+
+bool SimFileSystem::Move(const std::string& from, const std::string& to) {
+  if (CallFails(FileCall::kMove)) return false;
+  std::vector<std::string> fromNames;
+  std::vector<std::string> toNames;
+  if (!Components(from, &fromNames) || fromNames.empty() || !Components(to, &toNames) ||
+      toNames.empty()) {
+    return false;
+  }
+  std::shared_ptr<Node> node = LookupNames(fromNames, false);
+  if (!node) return false;
+  for (const FileHold& hold : node->holds) {
+    if (!hold.shareDelete) return false;
+  }
+  if (node->isDirectory && node->linkTarget.empty() && IsBusyDirectory(node)) return false;
+  const std::string leaf = toNames.back();
+  toNames.pop_back();
+  std::shared_ptr<Node> directory = LookupNames(toNames, true);
+  if (!directory || !directory->isDirectory) return false;
+  // Never onto another entry; a change of case of the same name is a move.
+  std::shared_ptr<Node> existing = directory->Child(leaf);
+  if (existing && existing != node) return false;
+  for (std::shared_ptr<Node> at = directory; at; at = at->parent.lock()) {
+    if (at == node) return false;  // a directory cannot go below itself
+  }
+  if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
+  node->name = leaf;
+  node->parent = directory;
+  directory->Adopt(node);
   return true;
 }
 

@@ -3,21 +3,28 @@
 // case; directory listings give "." and ".." first (except in the root) and
 // then the entries in a stable order; * and ? match as FindFirstFile matches
 // them; paths of MAX_PATH characters or more fail; a read-only file cannot be
-// deleted; a file held open elsewhere cannot be opened exclusively; directory
-// links are reparse points whose contents are those of their target.
+// deleted; a file held open elsewhere cannot be opened exclusively or moved;
+// a move never replaces an entry; directory links are reparse points whose
+// contents are those of their target.
 #ifndef KWUNINST_PLATFORM_SIM_SIM_FILES_H_
 #define KWUNINST_PLATFORM_SIM_SIM_FILES_H_
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <limits>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace kw::sim {
+
+// The port's file calls that a test can make fail.
+enum class FileCall { kOpen, kWrite, kMove, kRemove };
 
 // Who holds a file open, and whether the holder lets others delete it.
 struct FileHold {
@@ -63,6 +70,15 @@ class SimFileSystem {
     m_busyDirectories = std::move(source);
   }
 
+  // --- Faults ----------------------------------------------------------------
+  // The nth call of that kind from now on fails and changes nothing (1: the
+  // next one), as a virus guard, a full directory or a failing disk can make
+  // any single step fail.  Several failures may be pending at once.
+  void FailCall(FileCall call, int nth = 1);
+  // The drive fills up once this many more bytes have been written through
+  // the port: the write that goes beyond puts what fits and fails.
+  void FillUpAfter(std::size_t bytes) { m_bytesUntilFull = bytes; }
+
   // --- The port's file calls ----------------------------------------------
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry);
   bool FindNext(FindHandle search, FindEntry* entry);
@@ -72,6 +88,7 @@ class SimFileSystem {
   bool WriteAll(FileHandle file, const std::string& bytes);
   void CloseFile(FileHandle file);
   bool RemoveFile(const std::string& path);
+  bool Move(const std::string& from, const std::string& to);
   bool ClearReadOnly(const std::string& path);
   bool RemoveEmptyDirectory(const std::string& path);
   bool ChangeDirectory(const std::string& path);
@@ -97,6 +114,8 @@ class SimFileSystem {
   std::shared_ptr<Node> Resolve(std::shared_ptr<Node> node) const;
   std::string PathOf(const std::shared_ptr<Node>& node) const;
   bool IsBusyDirectory(const std::shared_ptr<Node>& node) const;
+  // Counts a port call and tells whether a test asked for it to fail.
+  bool CallFails(FileCall call);
 
   std::shared_ptr<Node> m_root;
   std::string m_currentDirectory = "C:\\";
@@ -105,6 +124,9 @@ class SimFileSystem {
   std::uintptr_t m_nextHandle = 0x100;
   std::uint32_t m_nextHold = 1;
   std::function<std::vector<std::string>()> m_busyDirectories;
+  std::map<FileCall, int> m_callCounts;
+  std::set<std::pair<FileCall, int>> m_failingCalls;  // (kind, number of the call)
+  std::size_t m_bytesUntilFull = std::numeric_limits<std::size_t>::max();
 };
 
 // Whether a name matches a FindFirstFile pattern: '*' any run of characters,

@@ -457,6 +457,12 @@ bool SimMachine::RemoveFile(const std::string& path) {
   return removed;
 }
 
+bool SimMachine::MoveEntry(const std::string& from, const std::string& to) {
+  const bool moved = m_files.Move(from, to);
+  if (moved) Note("moved " + from + " to " + to);
+  return moved;
+}
+
 bool SimMachine::ClearReadOnly(const std::string& path) { return m_files.ClearReadOnly(path); }
 
 bool SimMachine::RemoveEmptyDirectory(const std::string& path) {

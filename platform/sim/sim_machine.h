@@ -237,6 +237,7 @@ class SimMachine : public Platform {
   bool WriteWholeFile(FileHandle file, const std::string& bytes) override;
   void CloseFile(FileHandle file) override;
   bool RemoveFile(const std::string& path) override;
+  bool MoveEntry(const std::string& from, const std::string& to) override;
   bool ClearReadOnly(const std::string& path) override;
   bool IsExistingDirectory(const std::string& path) override { return m_files.IsDirectory(path); }
   bool RemoveEmptyDirectory(const std::string& path) override;

@@ -188,6 +188,10 @@ FileHandle Win32Platform::OpenFileExclusive(const std::string& path, FileOpenMod
     // the file's attributes.
     disposition = OPEN_ALWAYS;
   }
+  if (mode == FileOpenMode::kReadWriteCreateNew) {
+    access |= GENERIC_WRITE;
+    disposition = CREATE_NEW;
+  }
   const HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FileHandle{};
@@ -232,6 +236,10 @@ bool Win32Platform::WriteWholeFile(FileHandle file, const std::string& bytes) {
 void Win32Platform::CloseFile(FileHandle file) { CloseHandle(AsHandle(file.value)); }
 
 bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool Win32Platform::MoveEntry(const std::string& from, const std::string& to) {
+  return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
 
 bool Win32Platform::ClearReadOnly(const std::string& path) {
   return _chmod(path.c_str(), _S_IWRITE) == 0;

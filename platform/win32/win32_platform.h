@@ -53,6 +53,7 @@ class Win32Platform : public Platform {
   bool WriteWholeFile(FileHandle file, const std::string& bytes) override;
   void CloseFile(FileHandle file) override;
   bool RemoveFile(const std::string& path) override;
+  bool MoveEntry(const std::string& from, const std::string& to) override;
   bool ClearReadOnly(const std::string& path) override;
   bool IsExistingDirectory(const std::string& path) override;
   bool RemoveEmptyDirectory(const std::string& path) override;

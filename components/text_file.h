@@ -1,0 +1,83 @@
+// CTextFile: a small text file edited line by line in memory.  Open reads
+// the whole file into a list of lines and keeps the file open with sharing
+// denied, so nobody changes it meanwhile; the caller moves the cursor,
+// searches for lines by a piece of their text and deletes them; Close writes
+// the file back, whole, only when a line was deleted.
+//
+// The text rules are those of a DOS or Windows program reading in text mode:
+// a line ends at LF, a CR right before the LF belongs to the line end, a CR
+// anywhere else is part of the line, and Ctrl-Z ends the text.  Every line is
+// written back followed by CR LF, the last one included; bytes above 0x7F
+// pass through as they are.
+//
+// Saving never leaves the file's name without a whole file: the new content
+// is written beside the file and only then takes the file's place (see
+// Close).  A failed save leaves the file with its earlier content, byte for
+// byte.
+#ifndef KWUNINST_COMPONENTS_TEXT_FILE_H_
+#define KWUNINST_COMPONENTS_TEXT_FILE_H_
+
+#include <string>
+
+#include "components/cursor_string_list.h"
+#include "components/error_info.h"
+#include "components/trim_string.h"
+#include "platform/scoped_handles.h"
+
+namespace kw {
+
+class CTextFile : public CErrorInfo {
+ public:
+  CTextFile();
+  // Closes the file, saving it when a line was deleted.  The outcome of that
+  // save is lost with the object: a caller that must know calls Close.
+  ~CTextFile();
+  CTextFile(const CTextFile&) = delete;
+  CTextFile& operator=(const CTextFile&) = delete;
+
+  // Reads the file's lines; the cursor stands past the last one, so callers
+  // Rewind before they search.  A file that is open already is closed first
+  // (and saved when changed).  With create, a missing file is made empty.
+  // 104 with the file name when the file cannot be opened or read; the
+  // object is closed then.
+  bool Open(const CTrimString& fileName, bool create);
+
+  // Saves the file when a line was deleted, then closes it.  The object is
+  // closed afterwards whatever happened.  105 when no file is open; 140 when
+  // the save failed, and then the file keeps its earlier content.
+  bool Close();
+
+  // The following record 105 and change nothing when no file is open.
+
+  // The cursor to the first line.
+  bool Rewind();
+  // Searches forward from the cursor for a line that contains the text,
+  // ignoring case, and leaves the cursor on it.  A line that holds the
+  // delimiter first ends the search there; an empty delimiter never does.
+  // 136 with the text as given when no line is found.
+  bool FindLine(const std::string& text, const std::string& delimiter);
+  // Copies the line under the cursor; the cursor stays.  False at the end.
+  bool GetCurrentLine(std::string& line);
+  // The cursor to the next line.  False at the end.
+  bool SkipLine();
+  // Deletes the line under the cursor; the cursor moves to the line that
+  // followed.  False, with nothing deleted, at the end.
+  bool DeleteCurrentLine();
+
+ private:
+  // True when a file is open; otherwise records 105.
+  bool CheckOpen();
+  // Puts the lines in the file's place.  Closes m_File on the way, unless it
+  // fails before the file was touched.
+  bool Save();
+
+  ScopedFile m_File;
+  int m_bOpen = 0;
+  int m_bModified = 0;  // a line was deleted since Open
+  CCursorStringList m_lstLines;
+  CTrimString m_strFileName;
+};
+
+}  // namespace kw
+
+#endif  // KWUNINST_COMPONENTS_TEXT_FILE_H_
