@@ -48,8 +48,10 @@ bool ReadSubkeyName(RegKey key, std::uint32_t index, std::string& name) {
   std::vector<char> storage(CRegistry::kNameStorage, 0);
   std::uint32_t size = CRegistry::kNameStorage;
   if (Os().EnumRegistrySubkey(key, index, storage.data(), &size) != kErrorSuccess) return false;
-  name.assign(storage.data(), std::min<std::size_t>(size, storage.size()));
-  name.resize(std::char_traits<char>::length(name.c_str()));
+  // Up to its zero, and never past what the platform says it wrote.
+  const char* begin = storage.data();
+  const char* end = begin + std::min<std::size_t>(size, storage.size());
+  name.assign(begin, std::find(begin, end, '\0'));
   return true;
 }
 

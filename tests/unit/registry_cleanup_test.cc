@@ -18,76 +18,51 @@ using sim::SimRegistry;
 using Arrange = std::function<void(SimRegistry&)>;
 
 constexpr const char* kTaskDir = "C:\\K-WARD\\TASKS\\";
-constexpr const char* kHandlers = "shellex\\ContextMenuHandlers";
 
-// What the product leaves in the registry, one entry per item of the stage.
+// What the product leaves in the registry, one entry per item of the stage:
+// a key, or a text value (value name not null) with its key.
 struct ProductItem {
   const char* id;
-  Arrange add;
+  RegKey root;
+  const char* path;
+  const char* valueName;
+  std::string text;
 };
 
 const std::vector<ProductItem>& ProductItems() {
+  const RegKey cu = kHkeyCurrentUser, lm = kHkeyLocalMachine, cr = kHkeyClassesRoot;
   static const std::vector<ProductItem> items = {
-      {"agent settings",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\Halvern Software\\K-WARD32", "TaskLocation",
-                     kTaskDir);
-         r.CreateKey(kHkeyCurrentUser, "Software\\Halvern Software\\K-WARD32\\Settings");
-       }},
-      {"tasker",
-       [](SimRegistry& r) {
-         r.CreateKey(kHkeyCurrentUser, "Software\\Halvern Software\\K-tasker\\Schedule\\Daily");
-       }},
-      {"professional",
-       [](SimRegistry& r) {
-         r.CreateKey(kHkeyCurrentUser,
-                     "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows "
-                     "95\\Options");
-       }},
-      {"known driver",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyLocalMachine,
-                     "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP",
-                     "C:\\K-WARD\\ZRP.VXD");
-       }},
-      {"start-up entry",  // longer than the 500 bytes a value is read into
-       [](SimRegistry& r) {
-         r.SetString(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                     "ZRP95", "C:\\K-WARD\\ZRP95.EXE /quiet" + std::string(520, ' ') + "/end");
-       }},
-      {"document class",
-       [](SimRegistry& r) { r.CreateKey(kHkeyClassesRoot, "KWARD.DOCUMENT\\shell\\open\\command"); }},
-      {"task-file class",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyClassesRoot, "kwt_auto_file\\shell\\open\\command", "",
-                     "C:\\K-WARD\\K-TASKER.EXE %1");
-       }},
-      {"shell extension class",
-       [](SimRegistry& r) {
-         r.CreateKey(kHkeyClassesRoot, "CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}\\InprocServer32");
-       }},
-      {"driver class", [](SimRegistry& r) { r.CreateKey(kHkeyClassesRoot, "ZRP\\DefaultIcon"); }},
-      {"file menu",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyClassesRoot, std::string("*\\") + kHandlers + "\\KWardMenu", "", "{5d1c}");
-       }},
-      {"folder menu",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyClassesRoot, std::string("Folder\\") + kHandlers + "\\KWardMenu", "",
-                     "{5d1c}");
-       }},
-      {"file menu value",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyClassesRoot, std::string("*\\") + kHandlers, "", "KWardMenu");
-       }},
-      {"folder menu value",
-       [](SimRegistry& r) {
-         r.SetString(kHkeyClassesRoot, std::string("Folder\\") + kHandlers, "", "KWardMenu");
-       }},
-      {".KWT",
-       [](SimRegistry& r) { r.SetString(kHkeyClassesRoot, ".KWT", "", "kwt_auto_file"); }},
+      {"agent settings", cu, "Software\\Halvern Software\\K-WARD32", "TaskLocation", kTaskDir},
+      {"agent options", cu, "Software\\Halvern Software\\K-WARD32\\Settings", nullptr, ""},
+      {"tasker", cu, "Software\\Halvern Software\\K-tasker\\Schedule\\Daily", nullptr, ""},
+      {"professional", cu,
+       "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95\\Options",
+       nullptr, ""},
+      {"known driver", lm, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP",
+       "C:\\K-WARD\\ZRP.VXD"},
+      // Longer than the 500 bytes a value is read into.
+      {"start-up entry", lm, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95",
+       "C:\\K-WARD\\ZRP95.EXE" + std::string(520, ' ') + "/quiet"},
+      {"document class", cr, "KWARD.DOCUMENT\\shell\\open\\command", nullptr, ""},
+      {"task-file class", cr, "kwt_auto_file\\shell\\open\\command", "", "K-TASKER.EXE %1"},
+      {"extension class", cr, "CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}\\InprocServer32",
+       nullptr, ""},
+      {"driver class", cr, "ZRP\\DefaultIcon", nullptr, ""},
+      {"file menu", cr, "*\\shellex\\ContextMenuHandlers\\KWardMenu", "", "{5d1c}"},
+      {"folder menu", cr, "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", "", "{5d1c}"},
+      {"file menu value", cr, "*\\shellex\\ContextMenuHandlers", "", "KWardMenu"},
+      {"folder menu value", cr, "Folder\\shellex\\ContextMenuHandlers", "", "KWardMenu"},
+      {".KWT", cr, ".KWT", "", "kwt_auto_file"},
   };
   return items;
+}
+
+void Add(SimRegistry& r, const ProductItem& item) {
+  if (item.valueName == nullptr) {
+    r.CreateKey(item.root, item.path);
+  } else {
+    r.SetString(item.root, item.path, item.valueName, item.text);
+  }
 }
 
 // What belongs to others, beside and above the product's items: it all stays.
@@ -99,8 +74,8 @@ void AddNeighbours(SimRegistry& r) {
               "SysTray.Exe");
   r.SetString(kHkeyClassesRoot, ".txt", "", "txtfile");
   r.CreateKey(kHkeyClassesRoot, "CLSID\\{00000000-other}");
-  r.SetString(kHkeyClassesRoot, std::string("*\\") + kHandlers + "\\OtherMenu", "", "{other}");
-  r.CreateKey(kHkeyClassesRoot, std::string("Folder\\") + kHandlers);
+  r.SetString(kHkeyClassesRoot, "*\\shellex\\ContextMenuHandlers\\OtherMenu", "", "{other}");
+  r.CreateKey(kHkeyClassesRoot, "Folder\\shellex\\ContextMenuHandlers");
 }
 
 Arrange AnotherProduct() {
@@ -173,7 +148,7 @@ class RegistryCleanupTest : public testing::SimTest,
     AddNeighbours(r);
     for (const ProductItem& item : ProductItems()) {
       const bool there = c.absent.count(item.id) == 0;
-      if (there && (!expected || c.survive.count(item.id) != 0)) item.add(r);
+      if (there && (!expected || c.survive.count(item.id) != 0)) Add(r, item);
     }
     c.extra(r);
   }
