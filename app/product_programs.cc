@@ -15,6 +15,14 @@ constexpr const char* kAgentLibrary = "ACTIVITY.dll";
 constexpr const char* kMainWindow = "K-WARD Professional";
 constexpr const char* kResidentWindow = "ZRP for Windows 95";
 
+// A program path as the start of a command line.  Unquoted, a path with
+// blanks would let Windows' search of the command line run C:\Program.exe
+// (or the like) in its place.
+std::string CommandLineOf(const std::string& programPath) {
+  if (programPath.find(' ') == std::string::npos) return programPath;
+  return "\"" + programPath + "\"";
+}
+
 // Waits share one budget: the first wait of a series starts it, the others
 // go on with what is left.
 constexpr std::int32_t kWaitBudgetSeconds = 30;
@@ -36,7 +44,7 @@ void CUninstallApp::RestartAgent() {
   if (!m_bAgentWasRunning) return;
   // Minimised and not activated: the user is not to be disturbed by it.
   CExecute execute("", "");
-  execute.Execute(m_strInstallDir.JoinPath(kAgentProgram), true);
+  execute.Execute(CommandLineOf(m_strInstallDir.JoinPath(kAgentProgram)), true);
 }
 
 bool CUninstallApp::CloseProductPrograms() {

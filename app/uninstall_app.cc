@@ -16,24 +16,52 @@ constexpr const char* kProgressWindowTitle = "Remove Programs From Your Computer
 
 constexpr std::uint32_t kStartupPauseMs = 1000;
 
+// How a source's value holds the path of a program of the product.
+enum class ValueForm {
+  kPath,               // the path alone
+  kCommand,            // a command line: the path, perhaps quoted, then arguments
+  kCommandCutAtSpace,  // as kCommand, but unquoted the path ends at the first blank
+};
+
 // Where the product records its installation, in the order they are tried.
 struct InstallDirSource {
   RegKey root;
   const char* keyPath;
   const char* valueName;
-  bool cutAtFirstSpace;  // the value is a command line with arguments
+  ValueForm form;
 };
 
 const InstallDirSource kInstallDirSources[] = {
     // The resident driver's path.
     {kHkeyLocalMachine, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxds", "ZRP",
-     false},
+     ValueForm::kPath},
     // The open command of the product's task files.
-    {kHkeyClassesRoot, "kwt_auto_file\\shell\\open\\command", "", false},
+    {kHkeyClassesRoot, "kwt_auto_file\\shell\\open\\command", "", ValueForm::kCommand},
     // The product's entry in Add/Remove Programs.
     {kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
-     "UninstallString", true},
+     "UninstallString", ValueForm::kCommandCutAtSpace},
 };
+
+// The program path in a source's value; false when the value cannot hold one.
+bool ProgramPathOf(const CTrimString& value, ValueForm form, CTrimString& path) {
+  if (form != ValueForm::kPath && !value.empty() && value.front() == '"') {
+    // Quoted as Windows quotes a command line, typically because the path
+    // holds blanks: the path is what the first two quotes enclose.  Without
+    // the closing quote there is no telling where the path ends.
+    const std::string::size_type close = value.find('"', 1);
+    if (close == std::string::npos) return false;
+    path = value.substr(1, close - 1);
+    return true;
+  }
+  path = value;
+  if (form == ValueForm::kCommandCutAtSpace) {
+    // A program path followed by its arguments.  Without a space it is a
+    // program path alone, and all of it is the path.
+    const std::string::size_type space = path.find(' ');
+    if (space != std::string::npos) path = path.substr(0, space);
+  }
+  return true;
+}
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -70,12 +98,15 @@ bool CUninstallApp::IsUsableInstallDir(const CTrimString& directory) {
     if (!IsPlainDirectoryName(directory.substr(start, end - start))) return false;
     start = end + 1;
   }
-  // Nor the Windows directory, or a directory that holds it.
+  // Nor the Windows directory, a directory that holds it, or one inside it
+  // (a resident driver may well be registered in the system directory).
   CTrimString windowsDir = Os().WindowsDirectory();
   windowsDir.StripTrailingBackslashes();
   if (!windowsDir.empty()) {
     const std::string windows = UpperCased(windowsDir + "\\");
-    if (windows.compare(0, directory.size(), UpperCased(directory)) == 0) return false;
+    const std::string candidate = UpperCased(directory);
+    if (windows.compare(0, candidate.size(), candidate) == 0) return false;
+    if (candidate.compare(0, windows.size(), windows) == 0) return false;
   }
   return true;
 }
@@ -85,13 +116,8 @@ bool CUninstallApp::LocateInstallDir() {
   for (const InstallDirSource& source : kInstallDirSources) {
     std::string value;
     if (!registry.ReadStringValue(source.root, source.keyPath, source.valueName, value)) continue;
-    CTrimString text = value;
-    if (source.cutAtFirstSpace) {
-      // A program path followed by its arguments.  Without a space it is a
-      // program path alone, and all of it is the path.
-      const std::string::size_type space = text.find(' ');
-      if (space != std::string::npos) text = text.substr(0, space);
-    }
+    CTrimString text;
+    if (!ProgramPathOf(value, source.form, text)) continue;
     CTrimString directory;
     text.GetDirectoryPart(directory);
     if (!IsUsableInstallDir(directory)) continue;
@@ -135,8 +161,10 @@ void CUninstallApp::RunUninstallSequence() {
   // question is not up yet has not been answered, and freezing it now would
   // let the clean-up run before the user had a say.  Its progress window
   // means the user has already said yes (a quick answer, within the first
-  // second), and its end means no.
-  uninstaller.WaitUntilWindowAppears({kConfirmWindowTitle, kProgressWindowTitle});
+  // second), and its end means no.  Only its own progress window counts:
+  // another program showing one of that title says nothing about our user's
+  // answer.
+  uninstaller.WaitUntilWindowAppears({kConfirmWindowTitle}, {kProgressWindowTitle});
   uninstaller.WaitWhileWindowExists(kConfirmWindowTitle);
   uninstaller.SuspendMainThread();
   if (!uninstaller.IsProcessAlive()) {

@@ -49,7 +49,8 @@ class CUninstallApp : public CWinApp {
  protected:
   void RunUninstallSequence();
   // Whether a directory found in the registry is safe to clean up: a full
-  // path below a drive root, not the Windows directory or one that holds it.
+  // path below a drive root, not the Windows directory, one that holds it or
+  // one inside it.
   static bool IsUsableInstallDir(const CTrimString& directory);
 
   CTrimString m_strInstallDir;

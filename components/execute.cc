@@ -53,10 +53,19 @@ void CExecute::WaitWhileWindowExists(const std::string& windowTitle) {
   while (Os().FindTopLevelWindow(windowTitle)) Os().Pause(kPollIntervalMs, false);
 }
 
-bool CExecute::WaitUntilWindowAppears(const std::vector<std::string>& windowTitles) {
+bool CExecute::IsStartedProcessWindow(WindowHandle window) {
+  if (!m_bHasProcess || !window) return false;
+  return Os().WindowProcessId(window) == m_ProcessInfo.processId;
+}
+
+bool CExecute::WaitUntilWindowAppears(const std::vector<std::string>& windowTitles,
+                                      const std::vector<std::string>& ownWindowTitles) {
   for (;;) {
     for (const std::string& title : windowTitles) {
       if (Os().FindTopLevelWindow(title)) return true;
+    }
+    for (const std::string& title : ownWindowTitles) {
+      if (IsStartedProcessWindow(Os().FindTopLevelWindow(title))) return true;
     }
     if (!IsProcessAlive()) return false;
     Os().Pause(kPollIntervalMs, false);

@@ -48,11 +48,15 @@ class CExecute : public CErrorInfo {
   // long as he likes to answer.
   void WaitWhileWindowExists(const std::string& windowTitle);
 
-  // Polls once a second until a window with one of these titles exists or
-  // the started process has ended (or none was started).  True when such a
-  // window is there.  Lets the caller wait for a question before waiting for
-  // its answer, so that a slow program is not taken for one already answered.
-  bool WaitUntilWindowAppears(const std::vector<std::string>& windowTitles);
+  // Polls once a second until a window with one of windowTitles exists, a
+  // window with one of ownWindowTitles exists that the started process made,
+  // or the started process has ended (or none was started).  True when such
+  // a window is there.  Lets the caller wait for a question before waiting
+  // for its answer, so that a slow program is not taken for one already
+  // answered; a title that proves the answer counts only from that program,
+  // since any other program may show a window of the same title.
+  bool WaitUntilWindowAppears(const std::vector<std::string>& windowTitles,
+                              const std::vector<std::string>& ownWindowTitles = {});
 
   // Starts the command line (or the stored one when empty) in kDefaultWorkingDir,
   // normally or minimised without activation.  Does not wait for it.  103 when
@@ -72,6 +76,8 @@ class CExecute : public CErrorInfo {
 
  private:
   void ResetStartupInfo();
+  // Whether the window exists and belongs to the started process.
+  bool IsStartedProcessWindow(WindowHandle window);
   // The title to use, or empty after recording 137.
   bool ChooseTitle(const std::string& windowTitle, std::string& chosen);
 

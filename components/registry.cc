@@ -25,6 +25,36 @@ CTrimString NormalizedCopy(const CTrimString& path) {
   return copy;
 }
 
+// A text taken over exactly, without the trimming of CTrimString's
+// conversions: registry names may begin or end with a blank.
+CTrimString ExactText(const std::string& text) {
+  CTrimString exact;
+  exact.append(text);
+  return exact;
+}
+
+// keyPath\name with both pieces exactly as they are (JoinPath would trim the
+// name, and the key it names would then not be found).
+CTrimString ExactSubkeyPath(const CTrimString& keyPath, const std::string& name) {
+  CTrimString full = keyPath;
+  full.append("\\");
+  full.append(name);
+  return full;
+}
+
+// The name of the subkey at that index, or false when there is none (or it
+// cannot be read).
+bool ReadSubkeyName(RegKey key, std::uint32_t index, std::string& name) {
+  std::vector<char> storage(CRegistry::kNameStorage, 0);
+  std::uint32_t size = CRegistry::kNameStorage;
+  if (Os().EnumRegistrySubkey(key, index, storage.data(), &size) != kErrorSuccess) return false;
+  // Up to its zero, and never past what the platform says it wrote.
+  const char* begin = storage.data();
+  const char* end = begin + std::min<std::size_t>(size, storage.size());
+  name.assign(begin, std::find(begin, end, '\0'));
+  return true;
+}
+
 }  // namespace
 
 CRegistry::CRegistry() { LoadTitle(kTitleRegistry); }
@@ -72,6 +102,140 @@ bool CRegistry::ReadStringValue(RegKey root, const CTrimString& path,
   text.assign(TextOfData(data, size));
   if (type == kRegMultiSz) {
     SetError(kErrUnexpectedValueType, path);
+    return false;
+  }
+  return true;
+}
+
+bool CRegistry::RefusesRoot(const CTrimString& normalized, const CTrimString& callerPath) {
+  if (!normalized.empty()) return false;
+  SetError(kErrKeyNotDeleted, callerPath);
+  return true;
+}
+
+bool CRegistry::IsKeyAbsent(RegKey root, const CTrimString& normalized) {
+  ScopedRegKey key;
+  return key.Open(root, normalized, kKeyRead) == kErrorFileNotFound;
+}
+
+bool CRegistry::IsValueAbsent(RegKey root, const CTrimString& normalized,
+                              const CTrimString& valueName) {
+  ScopedRegKey key;
+  const long opened = key.Open(root, normalized, kKeyRead);
+  if (opened == kErrorFileNotFound) return true;
+  if (opened != kErrorSuccess) return false;  // there, but not ours to read
+  std::vector<unsigned char> data(kValueStorage, 0);
+  std::uint32_t type = 0;
+  std::uint32_t size = kValueStorage;
+  const long queried = Os().QueryRegistryValue(key.Get(), valueName, &type, data.data(), &size);
+  if (queried == kErrorFileNotFound) return true;
+  // Too long to read (or refused) is still there: a long start-up entry
+  // left behind would run a deleted program at every log-on.
+  if (queried != kErrorSuccess) return false;
+  return valueName.empty() && TextOfData(data, size).empty();
+}
+
+bool CRegistry::EnumSubkeys(RegKey root, const CTrimString& path, CCursorStringList& list) {
+  const CTrimString normalized = NormalizedCopy(path);
+  ScopedRegKey key;
+  if (key.Open(root, normalized, kKeyAllAccess) != kErrorSuccess) {
+    SetError(kErrKeyNotOpened, normalized);
+    return false;
+  }
+  list.Clear();
+  std::string name;
+  for (std::uint32_t index = 0; ReadSubkeyName(key.Get(), index, name); ++index) {
+    list.AddHead(name);
+  }
+  if (list.IsEmpty()) {
+    SetError(kErrNoSubkeys, path);
+    return false;
+  }
+  return true;
+}
+
+bool CRegistry::DeleteKey(RegKey root, const CTrimString& path) {
+  const CTrimString normalized = NormalizedCopy(path);
+  if (RefusesRoot(normalized, path)) return false;
+  if (IsKeyAbsent(root, normalized)) return true;
+  if (Os().DeleteRegistryKey(root, normalized) != kErrorSuccess) {
+    SetError(kErrKeyNotDeleted, normalized);
+    return false;
+  }
+  // A deletion reported done is believed only once the key cannot be found.
+  if (!IsKeyAbsent(root, normalized)) {
+    SetError(kErrKeyStillPresent, normalized);
+    return false;
+  }
+  return true;
+}
+
+bool CRegistry::DeleteSubkeys(RegKey root, const CTrimString& path) {
+  const CTrimString normalized = NormalizedCopy(path);
+  if (RefusesRoot(normalized, path)) return false;
+  return DeleteSubkeysOf(root, normalized);
+}
+
+bool CRegistry::DeleteSubkeysOf(RegKey root, const CTrimString& keyPath) {
+  if (IsKeyAbsent(root, keyPath)) return true;
+  CTrimString previousFullPath;
+  for (;;) {
+    ScopedRegKey key;
+    if (key.Open(root, keyPath, kKeyAllAccess) != kErrorSuccess) {
+      SetError(kErrKeyNotOpened, keyPath);
+      return false;
+    }
+    // Index 0 every time: each deletion renumbers the subkeys that remain.
+    std::string name;
+    if (!ReadSubkeyName(key.Get(), 0, name)) return true;
+    if (DeleteKey(key.Get(), ExactText(name))) continue;
+    // Refused, most likely for subkeys of its own (Windows NT): clear them
+    // once and try again.  Refused again straight after that clearing, it
+    // never will go, and asking again would loop for ever.
+    const CTrimString fullPath = ExactSubkeyPath(keyPath, name);
+    if (fullPath == previousFullPath) {
+      SetError(kErrKeyNotDeleted, fullPath);
+      return false;
+    }
+    if (!DeleteSubkeysOf(root, fullPath)) return false;
+    previousFullPath = fullPath;
+  }
+}
+
+bool CRegistry::DeleteKeyTree(RegKey root, const CTrimString& path) {
+  const CTrimString normalized = NormalizedCopy(path);
+  if (RefusesRoot(normalized, path)) return false;
+  if (IsKeyAbsent(root, normalized)) return true;
+  if (!DeleteSubkeysOf(root, normalized)) return false;
+  // Split the normalised path, so that a trailing backslash cannot leave an
+  // empty child name (which would name the parent itself).
+  const std::string::size_type lastBackslash = normalized.rfind('\\');
+  CTrimString parentPath;
+  CTrimString childName = normalized;
+  if (lastBackslash != std::string::npos) {
+    parentPath = NormalizedCopy(ExactText(normalized.substr(0, lastBackslash)));
+    childName = ExactText(normalized.substr(lastBackslash + 1));
+  }
+  ScopedRegKey parent;
+  if (parent.Open(root, parentPath, kKeyAllAccess) != kErrorSuccess) {
+    SetError(kErrKeyNotOpened, parentPath);
+    return false;
+  }
+  return DeleteKey(parent.Get(), childName);
+}
+
+bool CRegistry::DeleteValue(RegKey root, const CTrimString& path, const CTrimString& valueName) {
+  const CTrimString normalized = NormalizedCopy(path);
+  if (RefusesRoot(normalized, path)) return false;
+  if (IsValueAbsent(root, normalized, valueName)) return true;
+  ScopedRegKey key;
+  if (key.Open(root, normalized, kKeyAllAccess) != kErrorSuccess) {
+    SetError(kErrKeyNotOpened, normalized);
+    return false;
+  }
+  if (Os().DeleteRegistryValue(key.Get(), valueName) != kErrorSuccess) {
+    // The catalogue has no message for values: the key is named.
+    SetError(kErrKeyNotDeleted, normalized);
     return false;
   }
   return true;

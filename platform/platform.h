@@ -216,6 +216,9 @@ class Platform {
 
   // FindWindowA(NULL, title): whole title, without regard to case.
   virtual WindowHandle FindTopLevelWindow(const std::string& title) = 0;
+  // GetWindowThreadProcessId: the id of the process that made the window;
+  // 0 when the handle names no window (any more).
+  virtual std::uint32_t WindowProcessId(WindowHandle window) = 0;
   // WM_CLOSE by SendMessageTimeoutA with SMTO_ABORTIFHUNG: true when the
   // window's thread handled the request within the timeout.
   virtual bool SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) = 0;

@@ -336,6 +336,12 @@ WindowHandle SimMachine::FindTopLevelWindow(const std::string& title) {
   return best == nullptr ? WindowHandle{} : best->handle;
 }
 
+std::uint32_t SimMachine::WindowProcessId(WindowHandle window) {
+  const SimWindow* record = Window(window);
+  if (record == nullptr || !record->alive) return 0;
+  return record->ownerProcessId == 0 ? kOwnProcessId : record->ownerProcessId;
+}
+
 bool SimMachine::SendCloseRequest(WindowHandle window, std::uint32_t /*timeoutMs*/) {
   SimWindow* record = MutableWindow(window);
   if (record == nullptr || !record->alive) return false;

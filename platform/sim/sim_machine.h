@@ -133,6 +133,9 @@ class SimProcess {
 
 class SimMachine : public Platform {
  public:
+  // The process id of the program under test, the owner of its own windows.
+  static constexpr std::uint32_t kOwnProcessId = 0x40;
+
   SimMachine();
   ~SimMachine() override;
 
@@ -217,6 +220,7 @@ class SimMachine : public Platform {
   std::uint32_t ProcessVersion(std::uint32_t processId) override;
 
   WindowHandle FindTopLevelWindow(const std::string& title) override;
+  std::uint32_t WindowProcessId(WindowHandle window) override;
   bool SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) override;
   bool BringToTop(WindowHandle window) override;
 

@@ -146,6 +146,12 @@ WindowHandle Win32Platform::FindTopLevelWindow(const std::string& title) {
   return WindowHandle{reinterpret_cast<std::uintptr_t>(FindWindowA(nullptr, title.c_str()))};
 }
 
+std::uint32_t Win32Platform::WindowProcessId(WindowHandle window) {
+  DWORD processId = 0;
+  if (GetWindowThreadProcessId(AsHwnd(window), &processId) == 0) return 0;
+  return processId;
+}
+
 bool Win32Platform::SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) {
   DWORD_PTR answer = 0;
   return SendMessageTimeoutA(AsHwnd(window), WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, timeoutMs,

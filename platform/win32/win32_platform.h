@@ -33,6 +33,7 @@ class Win32Platform : public Platform {
   std::uint32_t ProcessVersion(std::uint32_t processId) override;
 
   WindowHandle FindTopLevelWindow(const std::string& title) override;
+  std::uint32_t WindowProcessId(WindowHandle window) override;
   bool SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) override;
   bool BringToTop(WindowHandle window) override;
 

@@ -120,6 +120,8 @@ void RegisterInstallLocation(sim::SimMachine& machine) {
   machine.Registry().SetString(kHkeyLocalMachine,
                                "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
                                "ZRP", std::string(kInstallDir) + "ZRP.VXD");
+  // The task files' extension: the registry clean-up fails without it.
+  machine.Registry().SetString(kHkeyClassesRoot, ".KWT", "", "kwt_auto_file");
 }
 
 }  // namespace kw::testing
