@@ -60,9 +60,11 @@ void CTrimString::GetFileNamePart(CTrimString& fileName) const {
 }
 
 void CTrimString::GetDirectoryPart(CTrimString& directory) const {
-  CTrimString fileName;
-  GetFileNamePart(fileName);
-  directory = substr(0, size() - fileName.size());
+  // Cut right after the last backslash itself.  Cutting at the length of the
+  // (trimmed) file name instead goes wrong for a name that kept a blank at
+  // its end: A\KEY with a blank after it would give A\K, another key's path.
+  const std::string::size_type lastBackslash = rfind('\\');
+  directory = lastBackslash == npos ? std::string() : substr(0, lastBackslash + 1);
 }
 
 void CTrimString::StripTrailingBackslashes() {

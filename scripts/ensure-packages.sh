@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest          # native build and unit tests
+  clang libclang-rt-14-dev                  # the fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows builds
   wine wine64 xvfb xauth                    # running them, with a display
   procps                                    # pgrep, to check nothing is left running

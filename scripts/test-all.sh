@@ -19,6 +19,9 @@ cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan
 
+step "fuzz: every target for a short, fixed time (longer: scripts/fuzz.sh --seconds N)"
+bash scripts/fuzz.sh
+
 step "windows-x86: must compile and link (it cannot run here)"
 cmake --preset windows-x86 >/dev/null
 cmake --build --preset windows-x86

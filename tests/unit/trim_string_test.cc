@@ -59,6 +59,10 @@ TEST(TrimStringTest, FileNameAndDirectoryParts) {
   EXPECT_EQ(part, "C:\\");
   CTrimString("C:\\K-WARD\\K-TASKER.EXE %1").GetDirectoryPart(part);
   EXPECT_EQ(part, "C:\\K-WARD\\");
+  CTrimString nameWithBlank;  // a name read raw from the registry
+  nameWithBlank.append("Software\\KEY ");
+  nameWithBlank.GetDirectoryPart(part);
+  EXPECT_EQ(part, "Software\\");
 }
 
 TEST(TrimStringTest, StripTrailingBackslashes) {
