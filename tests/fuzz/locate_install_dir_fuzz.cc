@@ -2,7 +2,7 @@
 // Windows directory, then the three values the program reads, one a line (a
 // missing line leaves that value unset).  A directory found is later
 // emptied, so it must be a plain full path below a drive root, and neither
-// the Windows directory nor one that holds it.
+// the Windows directory, one that holds it, nor one inside it.
 #include <cctype>
 
 #include "app/uninstall_app.h"
@@ -44,7 +44,9 @@ void CheckUsable(const std::string& dir, const std::string& windowsDir) {
   }
   CTrimString windows = windowsDir;
   windows.StripTrailingBackslashes();
-  FUZZ_CHECK(UpperCased(windows + "\\").rfind(UpperCased(dir), 0) != 0);
+  const std::string windowsUpper = UpperCased(windows + "\\");
+  FUZZ_CHECK(windowsUpper.rfind(UpperCased(dir), 0) != 0);
+  FUZZ_CHECK(windows.empty() || UpperCased(dir).rfind(windowsUpper, 0) != 0);
 }
 
 }  // namespace
@@ -67,7 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckUsable(app.GetInstallDir(), pieces[0]);
   bool fromASource = false;  // the directory part of one of the values
   for (std::size_t i = 1; i < pieces.size(); ++i) {
-    fromASource = fromASource || Trimmed(pieces[i]).rfind(app.GetInstallDir(), 0) == 0;
+    std::string value = Trimmed(pieces[i]);
+    if (!value.empty() && value[0] == '"') value.erase(0, 1);  // a quoted program path
+    fromASource = fromASource || value.rfind(app.GetInstallDir(), 0) == 0;
   }
   FUZZ_CHECK(fromASource);
   return 0;
