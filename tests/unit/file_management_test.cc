@@ -60,7 +60,7 @@ TEST_F(FileManagementTest, ExistsIgnoresDotNamesAndFindsDirectoriesWrittenWithBa
 }
 
 TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExcludeIgnoringCase) {
-  // "A " is taken trimmed, as the same name as the "A" found just before it.
+  // "X " is taken trimmed, as the same name as the "X" found just before it.
   for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", "GAMMA.DAT", "X", "X "}) {
     Files().AddFile(std::string("C:\\K-WARD\\") + name);
   }

@@ -12,18 +12,7 @@ constexpr const char* kKey = "Software\\Values";
 class RegistryTest : public testing::SimTest {
  protected:
   RegistryTest() {
-    Registry().SetValue(kHkeyCurrentUser, kKey, "Full", kRegSz, std::string(500, 'A'));
-    // Stored without its terminator.
-    Registry().SetValue(kHkeyCurrentUser, kKey, "Short", kRegSz, "C:\\X");
-    Registry().SetValue(kHkeyCurrentUser, kKey, "TooLong", kRegSz, std::string(501, 'B'));
-    Registry().SetValue(kHkeyCurrentUser, kKey, "NoData", kRegSz, "");
     Registry().SetValue(kHkeyCurrentUser, kKey, "", kRegSz, std::string(1, '\0'));
-    Registry().SetValue(kHkeyCurrentUser, kKey, "Multi", kRegMultiSz,
-                        std::string("first\0second\0\0", 14));
-    Registry().SetDword(kHkeyCurrentUser, kKey, "Number", 0x00434241);
-    Registry().SetValue(kHkeyCurrentUser, kKey, "Expand", kRegExpandSz,
-                        std::string("%WINDIR%\\x", 10) + '\0');
-    Registry().SetString(kHkeyCurrentUser, kKey, "Blanks", "  C:\\K-WARD\\ ");
     Registry().SetString(kHkeyCurrentUser, "Software\\Locked", "v", "secret");
     Registry().Switches(kHkeyCurrentUser, "Software\\Locked").refuseRead = true;
   }
@@ -56,6 +45,8 @@ TEST(NormalizeKeyPathTest, LeadingThenTrailingBackslashesGo) {
 }
 
 TEST_F(RegistryTest, KeysAndValuesExistWhenReadable) {
+  Registry().SetValue(kHkeyCurrentUser, kKey, "NoData", kRegSz, "");
+  Registry().SetValue(kHkeyCurrentUser, kKey, "TooLong", kRegBinary, std::string(501, 'B'));
   EXPECT_TRUE(m_registry.KeyExists(kHkeyCurrentUser, "\\Software\\Values\\"));
   EXPECT_TRUE(m_registry.KeyExists(kHkeyCurrentUser, "\\\\"));  // the root itself
   EXPECT_FALSE(m_registry.KeyExists(kHkeyCurrentUser, "Software\\Locked"));
@@ -76,24 +67,27 @@ TEST_F(RegistryTest, ReadStringValue) {
   const struct {
     const char* path;
     const char* name;
+    std::uint32_t type;  // stored under kKey unless kRegNone
+    std::string stored;
     bool read;
     std::string text;  // afterwards, from "earlier text"
     std::int32_t code;
     const char* argument;
   } cases[] = {
-      {kKey, "Full", true, std::string(500, 'A'), 0, ""},
-      {kKey, "Short", true, "C:\\X", 0, ""},
-      {kKey, "NoData", true, "", 0, ""},
-      {kKey, "Number", true, "ABC", 0, ""},
-      {kKey, "Expand", true, "%WINDIR%\\x", 0, ""},      // not expanded
-      {kKey, "Blanks", true, "  C:\\K-WARD\\ ", 0, ""},  // not trimmed
-      {kKey, "TooLong", false, "earlier text", 116, kKey},
-      {"\\Software\\Values", "Missing", false, "earlier text", 116, "\\Software\\Values"},
-      {"\\Software\\Missing\\", "v", false, "earlier text", 115, "Software\\Missing"},
-      {"Software\\Locked", "v", false, "earlier text", 115, "Software\\Locked"},
-      {kKey, "Multi", false, "first", 135, kKey},
+      {kKey, "Full", kRegSz, std::string(500, 'A'), true, std::string(500, 'A'), 0, ""},
+      {kKey, "Short", kRegSz, "C:\\X", true, "C:\\X", 0, ""},  // stored without its terminator
+      {kKey, "NoData", kRegSz, "", true, "", 0, ""},
+      {kKey, "Number", kRegDword, std::string("ABC\0", 4), true, "ABC", 0, ""},
+      {kKey, "Expand", kRegExpandSz, std::string("%WINDIR%\\x\0", 11), true, "%WINDIR%\\x", 0, ""},
+      {kKey, "Blanks", kRegSz, "  C:\\K-WARD\\ ", true, "  C:\\K-WARD\\ ", 0, ""},
+      {kKey, "Multi", kRegMultiSz, std::string("first\0second\0\0", 14), false, "first", 135, kKey},
+      {kKey, "TooLong", kRegSz, std::string(501, 'B'), false, "earlier text", 116, kKey},
+      {"\\Software\\Values", "Missing", kRegNone, "", false, "earlier text", 116, "\\Software\\Values"},
+      {"\\Software\\Missing\\", "v", kRegNone, "", false, "earlier text", 115, "Software\\Missing"},
+      {"Software\\Locked", "v", kRegNone, "", false, "earlier text", 115, "Software\\Locked"},
   };
   for (const auto& c : cases) {
+    if (c.type != kRegNone) Registry().SetValue(kHkeyCurrentUser, kKey, c.name, c.type, c.stored);
     std::string text = "earlier text";
     EXPECT_EQ(m_registry.ReadStringValue(kHkeyCurrentUser, c.path, c.name, text), c.read) << c.name;
     EXPECT_EQ(text, c.text) << c.name;

@@ -73,11 +73,5 @@ TEST(TrimStringTest, PathParts) {
   EXPECT_EQ(only, "");
 }
 
-TEST(TextHelpersTest, CaseInsensitiveComparisonIsWholeText) {
-  EXPECT_TRUE(EqualsNoCase("deisl1.isu", "DEISL1.ISU"));
-  EXPECT_FALSE(EqualsNoCase("DEISL1.IS", "DEISL1.ISU"));
-  EXPECT_EQ(UpperCased("c:\\k-ward\\sentryx.exe"), "C:\\K-WARD\\SENTRYX.EXE");
-}
-
 }  // namespace
 }  // namespace kw

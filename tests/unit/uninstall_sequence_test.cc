@@ -157,11 +157,6 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
   EXPECT_LT(Index("brought to top: \"Remove"), Index("dialog destroyed"));
   EXPECT_EQ(Index("Uninst.exe: removes entry"), -1);
   EXPECT_EQ(Machine().CurrentDirectory(), "C:\\");
-
-  // Released, it finishes its work.
-  for (int second = 0; second < 10; ++second) Machine().AdvanceMs(1000);
-  EXPECT_EQ(Journal("Uninst.exe: removes entry").size(), 5u);
-  EXPECT_FALSE(uninstaller->IsRunning());
 }
 
 TEST_F(UninstallSequenceTest, EveryStageFailingGivesFourBoxesInStageOrder) {
