@@ -83,19 +83,13 @@ TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExcludeIgnoringCase) {
   EXPECT_EQ(TakeCode(&argument), 141);
 }
 
-TEST_F(FileManagementTest, BusyFilesAndDeletion) {
-  Files().AddFile("C:\\K-WARD\\FREE.DLL");
-  Files().AddFile("C:\\K-WARD\\SHARED.DLL");
-  Files().Hold("C:\\K-WARD\\SHARED.DLL", "another program", true);
+TEST_F(FileManagementTest, DeletionClearsReadOnlyAndTakesMissingAsDone) {
+  Files().AddFile("C:\\K-WARD\\LOCKED.DLL");
+  Files().SetReadOnly("C:\\K-WARD\\LOCKED.DLL", true);
   Files().AddFile("C:\\K-WARD\\HELD.DLL");
   Files().Hold("C:\\K-WARD\\HELD.DLL", "another program");
-  EXPECT_FALSE(m_files.IsBusy("C:\\K-WARD\\FREE.DLL"));
-  EXPECT_TRUE(m_files.IsBusy("C:\\K-WARD\\SHARED.DLL"));  // held in any mode
-  EXPECT_TRUE(m_files.IsBusy("C:\\K-WARD\\MISSING.DLL"));
-
-  Files().SetReadOnly("C:\\K-WARD\\FREE.DLL", true);
-  EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\FREE.DLL"));
-  EXPECT_FALSE(Files().Exists("C:\\K-WARD\\FREE.DLL"));
+  EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\LOCKED.DLL"));
+  EXPECT_FALSE(Files().Exists("C:\\K-WARD\\LOCKED.DLL"));
   EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\MISSING.DLL"));
   EXPECT_EQ(TakeCode(), 0);
   std::string argument;
