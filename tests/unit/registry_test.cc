@@ -32,6 +32,7 @@ TEST(NormalizeKeyPathTest, LeadingThenTrailingBackslashesGo) {
       {"\\\\\\", ""},
       {"\\Software\\Halvern Software\\K-WARD32\\", "Software\\Halvern Software\\K-WARD32"},
       {"Software\\\\Microsoft", "Software\\\\Microsoft"},
+      {"Software\\Microsoft \\\\\\", "Software\\Microsoft"},  // trimmed after each
       {"\\ name", "name"},
       {" \\Key\\", "\\Key"},  // leading backslashes go first: a blank before one keeps it
       {" sub ", " sub "},

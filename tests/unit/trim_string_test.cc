@@ -63,14 +63,6 @@ TEST(TrimStringTest, PathParts) {
     CTrimString(c.path).GetDirectoryPart(part);
     EXPECT_EQ(part, c.directory) << c.path;
   }
-  for (const char* path : {"Software\\Microsoft\\\\\\", "Software\\Microsoft \\"}) {
-    CTrimString stripped = Untrimmed(path);
-    stripped.StripTrailingBackslashes();
-    EXPECT_EQ(stripped, "Software\\Microsoft") << path;
-  }
-  CTrimString only("\\\\\\");
-  only.StripTrailingBackslashes();
-  EXPECT_EQ(only, "");
 }
 
 }  // namespace
