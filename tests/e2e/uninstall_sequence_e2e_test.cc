@@ -26,10 +26,10 @@ const std::vector<std::string> kStatusTexts = {
 };
 
 std::vector<std::string> LoggedFiles() {
-  // A log long enough to keep the uninstaller busy well past the program's
-  // one-second look after the answer.
+  // A log long enough to keep the uninstaller busy, at its fastest tick,
+  // well past the program's one-second look after the answer.
   std::vector<std::string> names;
-  for (int i = 1; i <= 24; ++i) names.push_back("PART" + std::to_string(i) + ".DAT");
+  for (int i = 1; i <= 80; ++i) names.push_back("PART" + std::to_string(i) + ".DAT");
   return names;
 }
 
@@ -97,6 +97,10 @@ class ConfirmedE2eTest : public UninstallE2eTest, public ::testing::WithParamInt
 
 TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
   SetEnv("KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "2000");  // slow to let go of its file
+  // The uninstaller notes z-order requests from its first tick on, which must
+  // come before it is frozen: with its usual 250 ms the answer may come too
+  // close to the program's look.
+  SetEnv("KW_UNINST_TICK_MS", "20");
   ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", kMainTitle));
   ASSERT_TRUE(StartProductProgram("ZRP95.EXE", kResidentTitle));
   RunOptions options = Answering("Yes");

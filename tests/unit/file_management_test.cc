@@ -2,25 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
 namespace {
-
-// Holds a file open until it has run for a while.
-class HoldsForAWhile : public sim::SimProgram {
- public:
-  HoldsForAWhile(std::string path, std::int64_t releaseAtMs)
-      : m_path(std::move(path)), m_releaseAtMs(releaseAtMs) {}
-  void OnStart(sim::SimProcess& self) override { self.HoldFile(m_path); }
-  void OnTurn(sim::SimProcess& self) override {
-    if (self.RunTimeMs() >= m_releaseAtMs) self.ReleaseFiles();
-  }
-
- private:
-  std::string m_path;
-  std::int64_t m_releaseAtMs;
-};
 
 class FileManagementTest : public testing::SimTest {
  protected:
@@ -119,12 +105,10 @@ TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
   for (std::size_t run = 0; run < runs.size(); ++run) {
     CFileManagement::ResetWaitBudget();
     Files().AddFile("C:\\K-WARD\\LATE");
-    const std::string holder = "C:\\HOLDER" + std::to_string(run) + ".EXE";
-    Machine().RegisterProgram(holder, [] {
-      return std::make_unique<HoldsForAWhile>("C:\\K-WARD\\LATE", 20000);
-    });
-    ProcessInfo info;
-    ASSERT_TRUE(Machine().StartProcess(holder, "C:\\", ShowState::kNormal, &info));
+    testing::ProductProgramScript holder{"Holder", {"C:\\K-WARD\\LATE"}};
+    holder.releaseAtMs = 20000;
+    testing::InstallProductProgram(Machine(), "C:\\HOLDER.EXE", holder);
+    sim::SimProcess* process = testing::LaunchProgram(Machine(), "C:\\HOLDER.EXE");
     const int start = Machine().PauseCount();
     for (const Wait& wait : runs[run]) {
       CFileManagement files;
@@ -136,7 +120,7 @@ TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
       files.GetError(code, argument);
       EXPECT_EQ(code, wait.free ? 0 : 114);
     }
-    Machine().ProcessById(info.processId)->Exit();
+    process->Exit();
   }
 }
 
