@@ -5,7 +5,7 @@
 
 namespace kw {
 
-CCursorStringList::CCursorStringList() : CStringList(10), m_posCursor(m_list.end()) {
+CCursorStringList::CCursorStringList() : m_posCursor(m_list.end()) {
   Clear();
   LoadTitle(kTitleStringList);
 }

@@ -17,7 +17,6 @@ namespace kw {
 // The framework's doubly linked list of texts, as far as the program uses it.
 class CStringList {
  public:
-  explicit CStringList(int blockSize = 10) : m_nBlockSize(blockSize) {}
   virtual ~CStringList() = default;
 
   void AddHead(const std::string& text) { m_list.push_front(text); }
@@ -27,7 +26,6 @@ class CStringList {
 
  protected:
   std::list<std::string> m_list;
-  int m_nBlockSize;  // nodes were allocated this many at a time; kept for fidelity
 };
 
 class CCursorStringList : public CStringList, public CErrorInfo {

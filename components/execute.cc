@@ -72,15 +72,10 @@ bool CExecute::WaitUntilWindowAppears(const std::vector<std::string>& windowTitl
   }
 }
 
-void CExecute::ResetStartupInfo() {
-  m_StartupInfo = StartupInfo{};
-  m_StartupInfo.useShowWindow = true;
-  m_StartupInfo.show = ShowState::kNormal;
-}
-
 bool CExecute::Execute(const std::string& commandLine, bool minimised) {
-  ResetStartupInfo();
-  if (minimised) m_StartupInfo.show = ShowState::kMinimizedNoActivate;
+  // Chosen afresh for every start: the show state is all the start-up
+  // information the platform takes from us.
+  const ShowState show = minimised ? ShowState::kMinimizedNoActivate : ShowState::kNormal;
   const std::string command = commandLine.empty() ? m_strCommandLine : commandLine;
   if (command.empty()) {
     SetError(kErrNoCommandLine, std::string());
@@ -88,7 +83,7 @@ bool CExecute::Execute(const std::string& commandLine, bool minimised) {
   }
   if (m_strWorkingDir.empty()) m_strWorkingDir = kDefaultWorkingDir;
   ProcessInfo started;
-  if (!Os().StartProcess(command, m_strWorkingDir, m_StartupInfo.show, &started)) {
+  if (!Os().StartProcess(command, m_strWorkingDir, show, &started)) {
     SetError(kErrExecuteFailed, command);
     return false;
   }

@@ -23,13 +23,6 @@ class CExecute : public CErrorInfo {
   // The started processes' current directory.
   static constexpr const char* kDefaultWorkingDir = "C:\\";
 
-  // The start-up record handed to the platform: only the show state is ours
-  // to choose, and it is prepared afresh for every start.
-  struct StartupInfo {
-    bool useShowWindow = false;  // STARTF_USESHOWWINDOW
-    ShowState show = ShowState::kNormal;
-  };
-
   CExecute(const std::string& commandLine, const std::string& windowTitle);
 
   // Brings the window with that title (or the stored title when empty) to
@@ -71,11 +64,7 @@ class CExecute : public CErrorInfo {
   // Whether the started process still runs; false when none was started.
   bool IsProcessAlive();
 
-  const CTrimString& GetWorkingDir() const { return m_strWorkingDir; }
-  const StartupInfo& GetStartupInfo() const { return m_StartupInfo; }
-
  private:
-  void ResetStartupInfo();
   // Whether the window exists and belongs to the started process.
   bool IsStartedProcessWindow(WindowHandle window);
   // The title to use, or empty after recording 137.
@@ -83,7 +72,6 @@ class CExecute : public CErrorInfo {
 
   bool m_bHasProcess = false;
   ProcessInfo m_ProcessInfo;
-  StartupInfo m_StartupInfo;
   std::string m_strCommandLine;
   std::string m_strWindowTitle;
   CTrimString m_strWorkingDir;

@@ -139,6 +139,12 @@ void SimMachine::AdvanceMs(std::uint32_t milliseconds) {
 void SimMachine::Pause(std::uint32_t milliseconds, bool /*alertable*/) {
   ++m_pauseCount;
   AdvanceMs(milliseconds);
+  if (m_nowMs <= kTimeLimitMs) return;
+  const std::string last = m_journal.empty() ? "none" : m_journal.back().what;
+  Note("FAILURE: virtual time limit passed");
+  throw TimeLimitExceeded("simulated machine: the program is still pausing after an hour of virtual "
+                          "time (" + std::to_string(m_pauseCount) + " pauses): it waits for "
+                          "something that never happens (last event: " + last + ")");
 }
 
 // --- Registry ----------------------------------------------------------------

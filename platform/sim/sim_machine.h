@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -131,10 +132,22 @@ class SimProcess {
   std::unique_ptr<SimProgram> m_program;
 };
 
+// Thrown by a pause that takes the virtual clock past SimMachine::kTimeLimitMs.
+// Code that waits for something that never happens would otherwise spin for
+// ever in virtual time; the test instead fails at once with this message.
+// The simulated machine is test equipment: the program's own code throws
+// nothing, and nothing in it catches this.
+class TimeLimitExceeded : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class SimMachine : public Platform {
  public:
   // The process id of the program under test, the owner of its own windows.
   static constexpr std::uint32_t kOwnProcessId = 0x40;
+  // Far beyond any scripted run: the program's bounded waits take seconds.
+  static constexpr std::int64_t kTimeLimitMs = 60 * 60 * 1000;
 
   SimMachine();
   ~SimMachine() override;
@@ -155,7 +168,8 @@ class SimMachine : public Platform {
   std::int64_t NowMs() const { return m_nowMs; }
   int PauseCount() const { return m_pauseCount; }
   // Moves the clock as the program's pauses do (turns included), for tests
-  // that let time pass outside the program.
+  // that let time pass outside the program.  Only the program's pauses are
+  // held to kTimeLimitMs.
   void AdvanceMs(std::uint32_t milliseconds);
 
   // --- Programs and processes ---------------------------------------------

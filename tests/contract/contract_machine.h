@@ -5,6 +5,8 @@
 #ifndef KWUNINST_TESTS_CONTRACT_CONTRACT_MACHINE_H_
 #define KWUNINST_TESTS_CONTRACT_CONTRACT_MACHINE_H_
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
@@ -47,6 +49,17 @@ class ContractMachine {
   // and ends when that window gets a close request; returns its path.
   virtual std::string InstallWindowProgram(const std::string& directory) = 0;
   static constexpr const char* kWindowTitle = "K-Tasker";
+  // Starts that program so that it hangs in the handler of its first close
+  // request, and ends it again; for cases the port itself cannot set up.
+  virtual std::uint32_t StartHangingWindowProgram(const std::string& path) = 0;
+  virtual void EndProcess(std::uint32_t processId) = 0;
+};
+
+// Every contract test runs with the machine's port in place of the platform.
+class ContractTest : public ::testing::Test {
+ protected:
+  ContractMachine& m_machine = ContractMachine::Get();
+  ScopedPlatformOverride m_override{m_machine.Port()};
 };
 
 // The drive's scratch directory of the contract tests.

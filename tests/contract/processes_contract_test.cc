@@ -3,19 +3,14 @@
 // real time on Windows.
 #include <gtest/gtest.h>
 
-#include <memory>
 
 #include "tests/contract/contract_machine.h"
 
 namespace kw::contract {
 namespace {
 
-class ProcessesContractTest : public ::testing::Test {
+class ProcessesContractTest : public ContractTest {
  protected:
-  ProcessesContractTest()
-      : m_machine(ContractMachine::Get()),
-        m_override(std::make_unique<ScopedPlatformOverride>(m_machine.Port())) {}
-
   void SetUp() override {
     m_machine.RemoveDirectoryTree(kScratchDir);
     m_machine.MakeDirectory(kScratchDir);
@@ -32,16 +27,8 @@ class ProcessesContractTest : public ::testing::Test {
     return condition();
   }
 
-  ContractMachine& m_machine;
-  std::unique_ptr<ScopedPlatformOverride> m_override;
   std::string m_program;
 };
-
-TEST_F(ProcessesContractTest, AProgramThatDoesNotExistCannotBeStarted) {
-  ProcessInfo info;
-  EXPECT_FALSE(Os().StartProcess(std::string(kScratchDir) + "\\MISSING.EXE -x", "C:\\",
-                                 ShowState::kNormal, &info));
-}
 
 TEST_F(ProcessesContractTest, StartFreezeAndCloseAProgram) {
   ProcessInfo info;
@@ -68,6 +55,21 @@ TEST_F(ProcessesContractTest, StartFreezeAndCloseAProgram) {
   EXPECT_TRUE(Eventually([&] { return Os().ProcessVersion(info.processId) == 0; }));
   EXPECT_FALSE(Os().FindTopLevelWindow("K-Tasker"));
   EXPECT_FALSE(Os().SendCloseRequest(window, 1000));
+}
+
+// A program that hangs must not hang the caller: the close request is
+// abandoned after its timeout, and bringing the window up is not waited for.
+TEST_F(ProcessesContractTest, AHungProgramHangsNeitherACloseRequestNorARaise) {
+  const std::uint32_t processId = m_machine.StartHangingWindowProgram(m_program);
+  WindowHandle window;
+  ASSERT_TRUE(Eventually([&] {
+    window = Os().FindTopLevelWindow(ContractMachine::kWindowTitle);
+    return static_cast<bool>(window);
+  }));
+  EXPECT_FALSE(Os().SendCloseRequest(window, 2000));
+  EXPECT_TRUE(Os().BringToTop(window));
+  EXPECT_NE(Os().ProcessVersion(processId), 0u);
+  m_machine.EndProcess(processId);
 }
 
 }  // namespace

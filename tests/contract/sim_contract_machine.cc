@@ -11,7 +11,12 @@ namespace {
 // as the default program behaviour of the simulated machine does.
 class WindowProgram : public sim::SimProgram {
  public:
+  explicit WindowProgram(bool hangs = false) : m_bHangs(hangs) {}
   void OnStart(sim::SimProcess& self) override { self.OpenWindow(ContractMachine::kWindowTitle); }
+  bool IsHung() const override { return m_bHangs; }
+
+ private:
+  bool m_bHangs;
 };
 
 class SimContractMachine : public ContractMachine {
@@ -60,6 +65,14 @@ class SimContractMachine : public ContractMachine {
     m_machine.RegisterProgram(path, [] { return std::make_unique<WindowProgram>(); });
     return path;
   }
+  std::uint32_t StartHangingWindowProgram(const std::string& path) override {
+    m_machine.RegisterProgram(path, [] { return std::make_unique<WindowProgram>(true); });
+    ProcessInfo info;
+    m_machine.StartProcess(path, "C:\\", ShowState::kNormal, &info);
+    InstallWindowProgram(path.substr(0, path.rfind('\\')));
+    return info.processId;
+  }
+  void EndProcess(std::uint32_t processId) override { m_machine.ProcessById(processId)->Exit(); }
 
  private:
   sim::SimMachine m_machine;

@@ -84,6 +84,22 @@ class Win32ContractMachine : public ContractMachine {
     MakeFile(directory + "\\ACTIVITY.dll", "library");
     return path;
   }
+
+  // The product stand-in hangs in WM_CLOSE when its environment says so.
+  std::uint32_t StartHangingWindowProgram(const std::string& path) override {
+    SetEnvironmentVariableA("KW_STANDIN_K_TASKER_HANG", "1");
+    ProcessInfo info;
+    DefaultPlatform().StartProcess(path, "C:\\", ShowState::kNormal, &info);
+    SetEnvironmentVariableA("KW_STANDIN_K_TASKER_HANG", nullptr);
+    return info.processId;
+  }
+  void EndProcess(std::uint32_t processId) override {
+    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
 };
 
 }  // namespace

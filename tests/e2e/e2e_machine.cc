@@ -115,20 +115,6 @@ std::vector<std::string> Transcript::StatusTexts() const {
   return texts;
 }
 
-std::vector<std::string> Transcript::ProcessesStartedBy(const std::string& exeName) const {
-  std::vector<std::string> parents;
-  for (const Event& process : Of("process")) {
-    if (process.Get("exe") == exeName) parents.push_back(process.Get("pid"));
-  }
-  std::vector<std::string> children;
-  for (const Event& process : Of("process")) {
-    for (const std::string& parent : parents) {
-      if (process.Get("ppid") == parent) children.push_back(process.Get("exe"));
-    }
-  }
-  return children;
-}
-
 std::int64_t Transcript::EpochOf(const Event& event) const {
   const std::vector<Event> started = Of("started");
   return started.empty() ? 0 : std::atoll(started[0].Get("epoch").c_str()) + event.ms;
@@ -154,13 +140,7 @@ std::string TraceText(const std::vector<Event>& trace) {
   return text;
 }
 
-std::vector<Event> Transcript::Of(const std::string& kind) const {
-  std::vector<Event> matching;
-  for (const Event& event : events) {
-    if (event.kind == kind) matching.push_back(event);
-  }
-  return matching;
-}
+std::vector<Event> Transcript::Of(const std::string& kind) const { return EventsOf(events, kind); }
 
 std::string Transcript::Text() const {
   std::ostringstream text;
@@ -357,11 +337,6 @@ bool WaitForUninstallerExit(int timeoutMs) {
 bool FileExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 namespace {

@@ -14,7 +14,6 @@ namespace kw::e2e {
 constexpr const char* kInstallDir = "C:\\K-WARD";
 constexpr const char* kWorkDir = "C:\\kwtest";
 constexpr const char* kConfirmTitle = "Confirm File Deletion";
-constexpr const char* kProgressTitle = "Remove Programs From Your Computer";
 constexpr const char* kStatusCaption = "  K-WARD Uninstall";
 constexpr const char* kErrorCaption = "K-WARD Uninstall Error";
 
@@ -39,8 +38,6 @@ struct Transcript {
   std::vector<std::string> StatusTexts() const;
   // The Unix-epoch time of one of its events, to compare with the traces.
   std::int64_t EpochOf(const Event& event) const;
-  // Image names of the processes that a program of this name started.
-  std::vector<std::string> ProcessesStartedBy(const std::string& exeName) const;
   std::string Text() const;  // for failure messages
 };
 
@@ -103,7 +100,6 @@ std::string TraceText(const std::vector<Event>& trace);
 bool WaitForUninstallerExit(int timeoutMs);
 
 bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
 bool ProcessRunning(const std::string& exeName);
 void KillProcesses(const std::string& exeName);
 

@@ -1,14 +1,22 @@
-// The real program driving the setup-log uninstaller stand-in: declined,
-// confirmed, missing, and asked late.
+// The real program under Wine, driving the stand-ins of the setup-log
+// uninstaller and the product's programs: what only real windows,
+// processes and clocks can show.  The sequence's decisions themselves are
+// covered on the simulated machine.
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
 
 #include "tests/e2e/e2e_machine.h"
 
 namespace kw::e2e {
 namespace {
+
+constexpr const char* kAgentTitle = "K-Tasker";
+constexpr const char* kMainTitle = "K-WARD Professional";
+constexpr const char* kResidentTitle = "ZRP for Windows 95";
+// The box answerer's times come from another clock than the traces': a few
+// milliseconds either way are not an order.
+constexpr std::int64_t kClockSlackMs = 50;
 
 const std::vector<std::string> kStatusTexts = {
     "Closing down the K-WARD programs . . . ",
@@ -17,65 +25,101 @@ const std::vector<std::string> kStatusTexts = {
     "Removing K-WARD files . . .",
 };
 
-std::vector<std::string> LoggedFiles(int count) {
+std::vector<std::string> LoggedFiles() {
+  // A log long enough to keep the uninstaller busy, at its fastest tick,
+  // well past the program's one-second look after the answer.
   std::vector<std::string> names;
-  for (int i = 1; i <= count; ++i) names.push_back("PART" + std::to_string(i) + ".DAT");
+  for (int i = 1; i <= 80; ++i) names.push_back("PART" + std::to_string(i) + ".DAT");
   return names;
 }
 
-class UninstallSequenceE2eTest : public ::testing::Test {
+class UninstallE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetMachine();
-    ProductLayout layout;
-    layout.loggedFiles = LoggedFiles(kLoggedFiles);
-    InstallProduct(layout);
+    SetWindows95(Windows95());
+    InstallProduct({LoggedFiles()});
     InstallUninstaller();
   }
   void TearDown() override { ResetMachine(); }
+  virtual bool Windows95() const { return false; }
 
-  static constexpr int kLoggedFiles = 24;
+  static RunOptions Answering(const std::string& answer) {
+    RunOptions options;
+    options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300",
+                       std::string(kErrorCaption) + "=OK"};
+    options.timeoutSeconds = 120;
+    return options;
+  }
+  static std::int64_t StatusAt(const Transcript& transcript, const std::string& text) {
+    for (const Event& status : transcript.Of("status")) {
+      if (status.Get("text") == text) return transcript.EpochOf(status);
+    }
+    return -1;
+  }
 };
 
-TEST_F(UninstallSequenceE2eTest, DeclinedRemovesNothingAndShowsNoStatusWindow) {
-  RunOptions options;
-  options.answers = {std::string(kConfirmTitle) + "=No@300", std::string(kErrorCaption) + "=OK"};
-  const Transcript transcript = RunKwuninst(options);
+// What the decline leaves is checked on the simulated machine; only a real
+// machine shows the agent back minimised and without the focus.
+TEST_F(UninstallE2eTest, DeclinedRestartsTheAgentMinimisedWithoutTheFocus) {
+  ASSERT_TRUE(StartProductProgram("K-TASKER.EXE", kAgentTitle));
+  const Transcript transcript = RunKwuninst(Answering("No"));
   SCOPED_TRACE(transcript.Text());
-  ASSERT_EQ(transcript.answererExitCode, 0);
-
-  const std::vector<Event> boxes = transcript.Of("box");
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].Get("caption"), kConfirmTitle);
-  EXPECT_EQ(boxes[0].Get("pressed"), "No");
+  EXPECT_EQ(transcript.Of("box").size(), 1u);  // the question only
   EXPECT_TRUE(transcript.Of("status-window").empty());
-  ASSERT_TRUE(WaitForUninstallerExit(5000));
-  const std::vector<Event> trace = UninstallerTrace();
-  EXPECT_TRUE(EventsOf(trace, "removed").empty()) << TraceText(trace);
-  for (const std::string& name : LoggedFiles(kLoggedFiles)) {
-    EXPECT_TRUE(FileExists(std::string(kInstallDir) + "\\" + name)) << name;
-  }
   EXPECT_EQ(transcript.Of("exit")[0].Get("code"), "0");
+  // The restarted agent reports how it was shown a moment after it starts.
+  auto restartedAndShown = [] {
+    const std::vector<Event> trace = ProductTrace();
+    const std::vector<Event> starts = EventsOf(trace, "started", "K-TASKER.EXE");
+    const std::vector<Event> shown = EventsOf(trace, "shown", "K-TASKER.EXE");
+    return starts.size() >= 2 && !shown.empty() && shown.back().ms > starts[1].ms;
+  };
+  for (int waited = 0; waited < 10000 && !restartedAndShown(); waited += 100) Sleep(100);
+  ASSERT_TRUE(restartedAndShown()) << TraceText(ProductTrace());
+  const std::vector<Event> trace = ProductTrace();
+  const std::vector<Event> starts = EventsOf(trace, "started", "K-TASKER.EXE");
+  const std::vector<Event> answers = EventsOf(UninstallerTrace(), "answer");
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_GT(starts[1].ms, answers[0].ms);
+  EXPECT_EQ(starts[1].detail.rfind("wShowWindow=7\tdwFlags=0x1\tC:\\K-WARD\\K-TASKER.EXE", 0), 0u)
+      << starts[1].detail;
+  EXPECT_EQ(EventsOf(trace, "shown", "K-TASKER.EXE").back().detail, "iconic=1\tforeground=0");
 }
 
-TEST_F(UninstallSequenceE2eTest, ConfirmedRunsTheStagesWhileTheUninstallerIsFrozen) {
-  RunOptions options;
-  options.answers = {std::string(kConfirmTitle) + "=Yes@300", std::string(kErrorCaption) + "=OK"};
+// On Windows NT and on Windows 95 (the resident protection is closed there
+// only): the whole confirmed run with the main program and the resident
+// protection running.
+class ConfirmedE2eTest : public UninstallE2eTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool Windows95() const override { return GetParam(); }
+};
+
+TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
+  SetEnv("KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "2000");  // slow to let go of its file
+  // The uninstaller notes z-order requests from its first tick on, which must
+  // come before it is frozen: with its usual 250 ms the answer may come too
+  // close to the program's look.
+  SetEnv("KW_UNINST_TICK_MS", "20");
+  ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", kMainTitle));
+  ASSERT_TRUE(StartProductProgram("ZRP95.EXE", kResidentTitle));
+  RunOptions options = Answering("Yes");
   options.screenshot = ArtifactsDir() + "\\status-window.png";
   DeleteFileA(options.screenshot.c_str());
   const Transcript transcript = RunKwuninst(options);
   SCOPED_TRACE(transcript.Text());
   ASSERT_EQ(transcript.answererExitCode, 0);
+  ASSERT_TRUE(WaitForUninstallerExit(30000));
+  const std::vector<Event> uninstaller = UninstallerTrace();
+  const std::vector<Event> products = ProductTrace();
+  SCOPED_TRACE(TraceText(uninstaller) + TraceText(products));
 
   // The uninstaller was started on the install log, in C:\.
-  ASSERT_TRUE(WaitForUninstallerExit(30000));
-  const std::vector<Event> trace = UninstallerTrace();
-  SCOPED_TRACE(TraceText(trace));
-  const std::vector<Event> started = EventsOf(trace, "started");
+  const std::vector<Event> started = EventsOf(uninstaller, "started");
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].detail, "C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\tcwd=C:\\");
 
-  // The status window: its caption, on top, centred, the four statuses in order.
+  // The status window as the user sees it, and its four statuses.
   const std::vector<Event> windows = transcript.Of("status-window");
   ASSERT_FALSE(windows.empty());
   EXPECT_EQ(windows[0].Get("caption"), "  K-WARD Uninstall");
@@ -86,68 +130,70 @@ TEST_F(UninstallSequenceE2eTest, ConfirmedRunsTheStagesWhileTheUninstallerIsFroz
   EXPECT_EQ(transcript.StatusTexts(), kStatusTexts);
   ASSERT_EQ(transcript.Of("status-window-gone").size(), 1u);
   EXPECT_EQ(transcript.Of("box").size(), 1u);  // the question only: no stage failed
+  EXPECT_NE(GetFileAttributesA(options.screenshot.c_str()), INVALID_FILE_ATTRIBUTES);
 
   // Frozen from the first status to the end of the stages: no tick of the
-  // uninstaller between them; it goes on afterwards and finishes.
+  // uninstaller between them (a tick may land within the answerer's 20 ms
+  // polling of the edges); it goes on afterwards, finishes, and its
+  // progress window was brought forward after the stages.
   const std::int64_t firstStatus = transcript.EpochOf(windows[0]);
   const std::int64_t gone = transcript.EpochOf(transcript.Of("status-window-gone")[0]);
-  EXPECT_GE(gone - firstStatus, 3000);
-  const std::vector<Event> ticks = EventsOf(trace, "tick");
-  int ticksWhileFrozen = 0;
-  for (const Event& tick : ticks) {
-    // A tick may land within a few ms of the window's edges: the box
-    // answerer polls every 20 ms.
-    if (tick.ms > firstStatus + 100 && tick.ms < gone - 300) ++ticksWhileFrozen;
+  for (const Event& tick : EventsOf(uninstaller, "tick")) {
+    EXPECT_FALSE(tick.ms > firstStatus + 100 && tick.ms < gone - 300) << "tick at " << tick.ms;
   }
-  EXPECT_EQ(ticksWhileFrozen, 0);
-  EXPECT_EQ(EventsOf(trace, "done").size(), 1u);
-  for (const std::string& name : LoggedFiles(kLoggedFiles)) {
-    EXPECT_FALSE(FileExists(std::string(kInstallDir) + "\\" + name)) << name;
-  }
-  // Its progress window was brought forward after the stages.
-  const std::vector<Event> raised = EventsOf(trace, "zorder-request");
+  EXPECT_EQ(EventsOf(uninstaller, "done").size(), 1u);
+  const std::vector<Event> raised = EventsOf(uninstaller, "zorder-request");
   ASSERT_FALSE(raised.empty());
   EXPECT_GT(raised.back().ms, firstStatus);
 
-  const DWORD attributes = GetFileAttributesA(options.screenshot.c_str());
-  EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "no screenshot at " << options.screenshot;
-  EXPECT_EQ(transcript.Of("exit")[0].Get("code"), "0");
-}
-
-TEST_F(UninstallSequenceE2eTest, AMissingUninstallerBehavesAsADecline) {
-  DeleteFileA("C:\\windows\\Uninst.exe");
-  RunOptions options;
-  options.answers = {std::string(kErrorCaption) + "=OK"};
-  const Transcript transcript = RunKwuninst(options);
-  SCOPED_TRACE(transcript.Text());
-  EXPECT_TRUE(transcript.Of("box").empty());
-  EXPECT_TRUE(transcript.Of("status-window").empty());
-  EXPECT_TRUE(transcript.ProcessesStartedBy("KWUNINST.EXE").empty());
-  for (const std::string& name : LoggedFiles(kLoggedFiles)) {
-    EXPECT_TRUE(FileExists(std::string(kInstallDir) + "\\" + name)) << name;
+  // Stage 1 waits until the main program has let go of its file before the
+  // next status.
+  const std::vector<Event> mainReleased = EventsOf(products, "released", "K-WARD32.EXE");
+  ASSERT_EQ(mainReleased.size(), 1u);
+  const std::int64_t registryStatusAt = StatusAt(transcript, kStatusTexts[1]);
+  EXPECT_GT(registryStatusAt + kClockSlackMs, mainReleased[0].ms);
+  EXPECT_GE(registryStatusAt - firstStatus, 1000 + 2000 - kClockSlackMs);
+  EXPECT_FALSE(ProcessRunning("K-WARD32.EXE"));
+  // The resident protection: closed after the main program on Windows 95; on
+  // NT a window of that title is left alone.
+  const std::vector<Event> residentCloses = EventsOf(products, "close-request", "ZRP95.EXE");
+  if (Windows95()) {
+    ASSERT_EQ(residentCloses.size(), 1u);
+    EXPECT_GE(residentCloses[0].ms, mainReleased[0].ms);  // both from the same clock
+    EXPECT_FALSE(ProcessRunning("ZRP95.EXE"));
+  } else {
+    EXPECT_TRUE(residentCloses.empty());
+    EXPECT_TRUE(ProcessRunning("ZRP95.EXE"));
   }
-  EXPECT_EQ(transcript.Of("exit")[0].Get("code"), "0");
 }
 
-TEST_F(UninstallSequenceE2eTest, AQuestionShownLateIsWaitedForBeforeItsAnswer) {
-  SetEnv("KW_UNINST_QUESTION_DELAY_MS", "3000");
-  RunOptions options;
-  options.answers = {std::string(kConfirmTitle) + "=Yes@1500", std::string(kErrorCaption) + "=OK"};
-  const Transcript transcript = RunKwuninst(options);
-  SCOPED_TRACE(transcript.Text());
-  ASSERT_TRUE(WaitForUninstallerExit(30000));
-  const std::vector<Event> trace = UninstallerTrace();
-  SCOPED_TRACE(TraceText(trace));
+INSTANTIATE_TEST_SUITE_P(Platforms, ConfirmedE2eTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& platform) {
+                           return platform.param ? std::string("Windows95") : std::string("WindowsNT");
+                         });
 
-  const std::vector<Event> answers = EventsOf(trace, "answer");
-  ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].detail, "yes");
+TEST_F(UninstallE2eTest, AMainProgramThatRefusesToEndCostsTheWholeBudgetThenMessage4) {
+  SetEnv("KW_STANDIN_K_WARD32_REFUSE_CLOSE", "1");
+  ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", kMainTitle));
+  const Transcript transcript = RunKwuninst(Answering("Yes"));
+  SCOPED_TRACE(transcript.Text());
+
+  const std::vector<Event> boxes = transcript.Of("box");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].Get("caption"), kErrorCaption);
+  EXPECT_EQ(boxes[1].Get("text"), "Unable to close the K-WARD programs");
+  EXPECT_EQ(boxes[1].Get("buttons"), "OK");
+  EXPECT_EQ(boxes[1].Get("icon"), "error");
+  EXPECT_EQ(boxes[1].Get("owner"), kStatusCaption);  // owned by the status window
+  // 31 one-second pauses after the first status's own second.
   const std::vector<Event> windows = transcript.Of("status-window");
   ASSERT_FALSE(windows.empty());
-  // Nothing happened before the user answered.
-  EXPECT_GT(transcript.EpochOf(windows[0]), answers[0].ms);
+  EXPECT_GE(boxes[1].ms - windows[0].ms, 31000);
+  EXPECT_LT(boxes[1].ms - windows[0].ms, 36000);
+  // The next stages still ran, after the box.
   EXPECT_EQ(transcript.StatusTexts(), kStatusTexts);
-  EXPECT_EQ(EventsOf(trace, "done").size(), 1u);
+  EXPECT_GT(transcript.Of("status").back().ms, boxes[1].ms);
+  EXPECT_EQ(EventsOf(ProductTrace(), "close-refused", "K-WARD32.EXE").size(), 1u);
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ class SimProductProgram : public sim::SimProgram {
     for (const std::string& file : m_script.heldFiles) self.HoldFile(file);
   }
   void OnTurn(SimProcess& self) override {
+    if (m_script.releaseAtMs >= 0 && self.RunTimeMs() >= m_script.releaseAtMs) self.ReleaseFiles();
     if (m_closing && self.RunTimeMs() >= m_exitAtMs) self.Exit();
   }
   void OnCloseRequest(SimProcess& self, WindowHandle window) override {

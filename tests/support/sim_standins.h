@@ -37,6 +37,7 @@ struct ProductProgramScript {
   std::string windowTitle;
   std::vector<std::string> heldFiles;   // full paths
   std::int64_t exitDelayMs = 0;         // keeps holding this long after the request
+  std::int64_t releaseAtMs = -1;        // lets go of its files at this run time
   bool refusesToClose = false;          // ignores the request
   bool hung = false;                    // never answers messages
 };

@@ -38,33 +38,24 @@ TEST_F(LocateInstallDirTest, SourcesAreTriedInOrder) {
   EXPECT_EQ(Located(), "C:\\SECOND\\");
   Registry().Switches(kHkeyClassesRoot, kCommandKey).refuseRead = true;
   EXPECT_EQ(Located(), "C:\\THIRD\\");
-}
-
-TEST_F(LocateInstallDirTest, UninstallStringIsCutAtItsFirstSpaceOrTakenWhole) {
-  SetSource3("C:\\K-WARD\\KWUNINST.EXE /x");
-  EXPECT_EQ(Located(), "C:\\K-WARD\\");
   // A program path without arguments is the path itself, not an empty text.
-  SetSource3("C:\\K-WARD\\KWUNINST.EXE");
-  EXPECT_EQ(Located(), "C:\\K-WARD\\");
-}
-
-TEST_F(LocateInstallDirTest, NothingToFindLeavesTheDirectoryAlone) {
-  CUninstallApp app;
-  EXPECT_FALSE(app.LocateInstallDir());
-  EXPECT_EQ(app.GetInstallDir(), "");
+  SetSource3("C:\\THIRD\\KWUNINST.EXE");
+  EXPECT_EQ(Located(), "C:\\THIRD\\");
 }
 
 TEST_F(LocateInstallDirTest, ADirectoryUnsafeToEmptyCountsAsUnreadable) {
   // Each of these would later send a recursive deletion somewhere it must
   // never go; the next source is tried instead.
+  Machine().SetWindowsDirectory("C:\\OS\\WINDOWS");
   const char* unsafe[] = {
       "ZRP.VXD",                       // no directory at all
       "K-WARD\\ZRP.VXD",               // relative
       "C:\\ZRP.VXD",                   // the drive root
       "C:ZRP.VXD",                     // drive-relative
       "\\\\SERVER\\SHARE\\ZRP.VXD",    // a network path
-      "C:\\WINDOWS\\ZRP.VXD",          // the Windows directory
-      "c:\\windows\\ZRP.VXD",          // the same in another case
+      "C:\\OS\\WINDOWS\\ZRP.VXD",      // the Windows directory
+      "c:\\os\\windows\\ZRP.VXD",      // the same in another case
+      "C:\\OS\\ZRP.VXD",               // a directory holding it
       "C:\\K-WARD\\..\\ZRP.VXD",       // climbs back to the root
       "C:\\...\\ZRP.VXD",              // dots that normalise to nothing
       "C:\\K-WARD\\\\ZRP.VXD",         // an empty name
@@ -76,41 +67,11 @@ TEST_F(LocateInstallDirTest, ADirectoryUnsafeToEmptyCountsAsUnreadable) {
     SetSource1(value);
     EXPECT_EQ(Located(), "C:\\FALLBACK\\") << "source 1 = " << value;
   }
+  SetSource1("C:\\OS\\WIN\\ZRP.VXD");  // a name that only starts alike is fine
+  EXPECT_EQ(Located(), "C:\\OS\\WIN\\");
   SetSource3("C:\\KWUNINST.EXE");
   SetSource1("C:\\");
   EXPECT_EQ(Located(), "<not located>");
-}
-
-TEST_F(LocateInstallDirTest, AParentOfTheWindowsDirectoryIsRefused) {
-  Machine().SetWindowsDirectory("C:\\OS\\WINDOWS");
-  SetSource1("C:\\OS\\ZRP.VXD");
-  EXPECT_EQ(Located(), "<not located>");
-  SetSource1("C:\\OS\\WIN\\ZRP.VXD");  // a name that only starts alike is fine
-  EXPECT_EQ(Located(), "C:\\OS\\WIN\\");
-}
-
-TEST_F(LocateInstallDirTest, UninstallCommandLine) {
-  SetSource1("C:\\K-WARD\\ZRP.VXD");
-  CUninstallApp app;
-  ASSERT_TRUE(app.LocateInstallDir());
-  CTrimString command;
-  app.BuildUninstallCommand(command);
-  EXPECT_EQ(command, "C:\\WINDOWS\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU");
-  Machine().SetWindowsDirectory("C:\\");
-  app.BuildUninstallCommand(command);
-  EXPECT_EQ(command, "C:\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU");
-}
-
-TEST_F(LocateInstallDirTest, ReportFailureShowsAnOwnerlessErrorBox) {
-  CUninstallApp app;
-  Machine().AnswerNextBox(kIdOk);
-  app.ReportFailure(1);
-  ASSERT_EQ(Machine().Boxes().size(), 1u);
-  const sim::SimMessageBox& box = Machine().Boxes()[0];
-  EXPECT_EQ(box.caption, "K-WARD Uninstall Error");
-  EXPECT_EQ(box.text, "Unable to obtain the location of the K-WARD directory");
-  EXPECT_EQ(box.style, 0x10u);
-  EXPECT_FALSE(box.owner);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "app/uninstall_app.h"
-#include "components/file_management.h"
 #include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
 
@@ -11,6 +10,8 @@ namespace {
 using testing::kInstallDir;
 using testing::ProductProgramScript;
 
+std::string InInstallDir(const std::string& name) { return kInstallDir + name; }
+
 // The app with its installation directory already located.
 class LocatedApp : public CUninstallApp {
  public:
@@ -19,171 +20,92 @@ class LocatedApp : public CUninstallApp {
 
 class ProductProgramsTest : public testing::SimTest {
  protected:
-  ProductProgramsTest() {
-    testing::RegisterInstallLocation(Machine());
-    testing::InstallProductFiles(Machine());
-  }
+  ProductProgramsTest() { testing::InstallProductFiles(Machine()); }
 
-  static std::string InInstallDir(const std::string& name) { return kInstallDir + name; }
-
-  sim::SimProcess* Run(const std::string& name, ProductProgramScript script) {
+  sim::SimProcess* Run(const std::string& name, const ProductProgramScript& script) {
     testing::InstallProductProgram(Machine(), InInstallDir(name), script);
     return testing::LaunchProgram(Machine(), InInstallDir(name));
   }
-  sim::SimProcess* RunAgent() {
-    return Run("K-TASKER.EXE", {"K-Tasker", {InInstallDir("ACTIVITY.dll")}});
-  }
-  sim::SimProcess* RunMainProgram(ProductProgramScript script = {}) {
-    script.windowTitle = "K-WARD Professional";
-    script.heldFiles = {InInstallDir("K-WARD32.EXE")};
-    return Run("K-WARD32.EXE", script);
-  }
-  sim::SimProcess* RunResidentProtection() {
-    return Run("ZRP95.EXE",
-               {"ZRP for Windows 95", {InInstallDir("ZRP95.EXE"), InInstallDir("ZRPENG.DLL")}});
-  }
-  std::size_t CloseRequestsTo(const std::string& title) {
-    return Journal("close request to \"" + title + "\"").size();
-  }
 };
 
-TEST_F(ProductProgramsTest, AnAgentThatIsNotRunningIsNeitherWaitedForNorRestarted) {
-  LocatedApp app;
-  app.StopAgent();
-  EXPECT_FALSE(app.AgentWasRunning());
+TEST_F(ProductProgramsTest, TheAgentIsRestartedOnlyWhenItWasRunning) {
+  LocatedApp idle;
+  idle.StopAgent();
+  EXPECT_FALSE(idle.AgentWasRunning());
   EXPECT_EQ(Machine().PauseCount(), 0);
-  app.RestartAgent();
+  idle.RestartAgent();
   EXPECT_TRUE(Machine().Processes().empty());
-}
 
-TEST_F(ProductProgramsTest, ARunningAgentIsClosedAndRestartedMinimised) {
-  sim::SimProcess* agent = RunAgent();
+  // A hung agent never answers the close request, yet its window was there:
+  // it counts as running.  It keeps its library: the wait takes a budget of
+  // its own.
+  ProductProgramScript hung{"K-Tasker", {InInstallDir("ACTIVITY.dll")}};
+  hung.hung = true;
+  sim::SimProcess* agent = Run("K-TASKER.EXE", hung);
   LocatedApp app;
   app.StopAgent();
   EXPECT_TRUE(app.AgentWasRunning());
-  EXPECT_FALSE(agent->IsRunning());
+  EXPECT_EQ(Machine().PauseCount(), 31);
   app.RestartAgent();
   sim::SimProcess* restarted = Machine().FindProcess(InInstallDir("K-TASKER.EXE"));
   ASSERT_NE(restarted, agent);
-  EXPECT_TRUE(restarted->IsRunning());
-  EXPECT_EQ(restarted->Show(), ShowState::kMinimizedNoActivate);
   EXPECT_EQ(restarted->CommandLine(), "C:\\K-WARD\\K-TASKER.EXE");
-}
-
-TEST_F(ProductProgramsTest, AMissingActivityLibraryCosts31Pauses) {
-  Files().RemoveFile(InInstallDir("ACTIVITY.dll"));
-  LocatedApp app;
-  app.StopAgent();
-  EXPECT_EQ(Machine().PauseCount(), 31);
-}
-
-TEST_F(ProductProgramsTest, OnNtTheResidentProtectionIsLeftAlone) {
-  sim::SimProcess* mainProgram = RunMainProgram();
-  sim::SimProcess* resident = RunResidentProtection();
-  LocatedApp app;
-  EXPECT_TRUE(app.CloseProductPrograms());
-  EXPECT_FALSE(mainProgram->IsRunning());
-  EXPECT_TRUE(resident->IsRunning());
-  EXPECT_EQ(CloseRequestsTo("ZRP for Windows 95"), 0u);
-  EXPECT_EQ(Machine().PauseCount(), 0);
-}
-
-TEST_F(ProductProgramsTest, OnWindows95TheResidentProtectionIsClosedAfterTheMainProgram) {
-  Machine().BecomeWindows95();
-  ProductProgramScript slow;
-  slow.exitDelayMs = 3000;  // lets go of its file 3 s after the request
-  sim::SimProcess* mainProgram = RunMainProgram(slow);
-  sim::SimProcess* resident = RunResidentProtection();
-  LocatedApp app;
-  EXPECT_TRUE(app.CloseProductPrograms());
-  EXPECT_FALSE(mainProgram->IsRunning());
-  EXPECT_FALSE(resident->IsRunning());
-  EXPECT_EQ(Machine().PauseCount(), 3);
-  const auto requests = Journal("close request");
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_NE(requests[1].find("ZRP for Windows 95"), std::string::npos);
-  // The resident protection was asked only once the main program had ended.
-  EXPECT_LT(mainProgram->ExitedAtMs(), resident->ExitedAtMs() + 1);
-}
-
-TEST_F(ProductProgramsTest, AMainProgramThatNeverEndsFailsTheStageWithoutGoingFurther) {
-  Machine().BecomeWindows95();
-  ProductProgramScript stubborn;
-  stubborn.refusesToClose = true;
-  RunMainProgram(stubborn);
-  sim::SimProcess* resident = RunResidentProtection();
-  LocatedApp app;
-  EXPECT_FALSE(app.CloseProductPrograms());
-  EXPECT_EQ(Machine().PauseCount(), 31);
-  EXPECT_TRUE(resident->IsRunning());
-  EXPECT_EQ(CloseRequestsTo("ZRP for Windows 95"), 0u);
-}
-
-TEST_F(ProductProgramsTest, TheShellExtensionUsesUpTheBudgetButIsNotRequired) {
-  Files().Hold(InInstallDir("KWSHEXT.DLL"), "the shell");
-  LocatedApp app;
-  EXPECT_TRUE(app.CloseProductPrograms());
-  EXPECT_EQ(Machine().PauseCount(), 31);
-}
-
-TEST_F(ProductProgramsTest, AMissingNetworkLibraryFailsTheStage) {
-  Files().RemoveFile(InInstallDir("NWCALLS.DLL"));
-  LocatedApp app;
-  EXPECT_FALSE(app.CloseProductPrograms());
-  EXPECT_EQ(Machine().PauseCount(), 31);
-}
-
-TEST_F(ProductProgramsTest, AStubbornMainProgramGivesMessage4AndTheOtherStagesStillRun) {
-  testing::InstallUninstaller(Machine(), testing::UninstallerScript{});
-  ProductProgramScript stubborn;
-  stubborn.refusesToClose = true;
-  RunMainProgram(stubborn);
-  Machine().AnswerNextBox(kIdOk);
-  Machine().AnswerNextBox(kIdCancel);  // stage 4 cannot delete the program's file
-  CUninstallApp app;
-  app.InitInstance();
-  ASSERT_EQ(Machine().Boxes().size(), 2u);
-  EXPECT_EQ(Machine().Boxes()[0].text, "Unable to close the K-WARD programs");
-  // 1 + 3 pauses to the answer, 31 for the main program, 4 statuses.
-  EXPECT_EQ(Machine().PauseCount(), 1 + 3 + 31 + 4);
-  EXPECT_EQ(Machine().PaintedStatuses().size(), 4u);
-}
-
-TEST_F(ProductProgramsTest, DecliningRestartsTheAgentAndConfirmingDoesNot) {
-  testing::UninstallerScript declining;
-  declining.userAgrees = false;
-  testing::InstallUninstaller(Machine(), declining);
-  sim::SimProcess* agent = RunAgent();
-  {
-    CUninstallApp app;
-    app.InitInstance();
-  }
-  EXPECT_FALSE(agent->IsRunning());
-  sim::SimProcess* restarted = Machine().FindProcess(InInstallDir("K-TASKER.EXE"));
-  ASSERT_NE(restarted, agent);
   EXPECT_EQ(restarted->Show(), ShowState::kMinimizedNoActivate);
-  // The agent was closed before the uninstaller was started.
-  const auto& journal = Machine().Journal();
-  auto indexOf = [&](const std::string& prefix) {
-    for (std::size_t i = 0; i < journal.size(); ++i) {
-      if (journal[i].what.rfind(prefix, 0) == 0) return static_cast<int>(i);
-    }
-    return -1;
-  };
-  EXPECT_GE(indexOf("close request to \"K-Tasker\""), 0);
-  EXPECT_LT(indexOf("close request to \"K-Tasker\""), indexOf("starts C:\\WINDOWS\\Uninst.exe"));
-
-  testing::InstallUninstaller(Machine(), testing::UninstallerScript{});
-  restarted->Exit();
-  sim::SimProcess* again = RunAgent();
-  CFileManagement::ResetWaitBudget();
-  const std::size_t processes = Machine().Processes().size();
-  CUninstallApp app;
-  app.InitInstance();
-  EXPECT_FALSE(again->IsRunning());
-  // Only the uninstaller was started: the agent stays closed.
-  EXPECT_EQ(Machine().Processes().size(), processes + 1);
 }
+
+// Stage 1 on machines that differ in the platform, the main program's
+// manners and the libraries: whether it succeeds, how long it waits (one
+// budget of 31 pauses for all its files), and whether the resident
+// protection (Windows 95 only, after the main program) was asked to close.
+struct StageCase {
+  const char* name;
+  bool windows95;
+  int mainExitDelayMs;
+  bool mainRefuses;
+  const char* heldLibrary;     // held by the shell, or null
+  const char* missingLibrary;  // or null
+  bool succeeds;
+  int pauses;
+  bool residentClosed;
+};
+
+const StageCase kStageCases[] = {
+    {"NtLeavesZrpAlone", false, 0, false, nullptr, nullptr, true, 0, false},
+    {"Windows95ClosesZrpAfterTheMainProgram", true, 3000, false, nullptr, nullptr, true, 3, true},
+    {"MainProgramNeverEnds", true, 0, true, nullptr, nullptr, false, 31, false},
+    {"ShellExtensionNotRequired", false, 0, false, "KWSHEXT.DLL", nullptr, true, 31, false},
+    {"NetworkLibraryRequired", false, 0, false, nullptr, "NWCALLS.DLL", false, 31, false},
+};
+
+void PrintTo(const StageCase& c, std::ostream* out) { *out << c.name; }
+
+class ClosingProgramsTest : public ProductProgramsTest,
+                            public ::testing::WithParamInterface<StageCase> {};
+
+TEST_P(ClosingProgramsTest, Stage1) {
+  const StageCase& c = GetParam();
+  if (c.windows95) Machine().BecomeWindows95();
+  ProductProgramScript main{"K-WARD Professional", {InInstallDir("K-WARD32.EXE")}};
+  main.exitDelayMs = c.mainExitDelayMs;
+  main.refusesToClose = c.mainRefuses;
+  sim::SimProcess* mainProgram = Run("K-WARD32.EXE", main);
+  sim::SimProcess* resident =
+      Run("ZRP95.EXE", {"ZRP for Windows 95", {InInstallDir("ZRP95.EXE"), InInstallDir("ZRPENG.DLL")}});
+  if (c.heldLibrary != nullptr) Files().Hold(InInstallDir(c.heldLibrary), "the shell");
+  if (c.missingLibrary != nullptr) Files().RemoveFile(InInstallDir(c.missingLibrary));
+
+  LocatedApp app;
+  EXPECT_EQ(app.CloseProductPrograms(), c.succeeds);
+  EXPECT_EQ(Machine().PauseCount(), c.pauses);
+  EXPECT_EQ(mainProgram->IsRunning(), c.mainRefuses);
+  EXPECT_EQ(resident->IsRunning(), !c.residentClosed);
+  if (c.residentClosed) {
+    EXPECT_LE(mainProgram->ExitedAtMs(), resident->ExitedAtMs());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, ClosingProgramsTest, ::testing::ValuesIn(kStageCases),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace kw

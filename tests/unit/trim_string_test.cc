@@ -5,82 +5,67 @@
 namespace kw {
 namespace {
 
+// A CTrimString holding exactly this text, blanks included, as the
+// string's own operations leave it.
+CTrimString Untrimmed(const char* text) {
+  CTrimString result;
+  result.append(text);
+  return result;
+}
+
 TEST(TrimStringTest, TextIsTrimmedOnTheWayInButNotWhenCopied) {
   EXPECT_EQ(CTrimString("  C:\\K-WARD\\  "), "C:\\K-WARD\\");
   EXPECT_EQ(CTrimString(static_cast<const char*>(nullptr)), "");
-  EXPECT_EQ(CTrimString("\t\n"), "");
-  EXPECT_EQ(CTrimString(std::string(" \v\f\rx\r ")), "x");
-
+  EXPECT_EQ(CTrimString(std::string(" \t\v\f\rx\r\n ")), "x");
   CTrimString assigned;
-  assigned = " name ";
-  EXPECT_EQ(assigned, "name");
   assigned = std::string("\tother\n");
   EXPECT_EQ(assigned, "other");
-
-  // A text that got its blanks through the string's own operations keeps
-  // them through a copy: that is how a registry name ending in a blank
-  // survives being passed around.
-  CTrimString withBlanks;
-  withBlanks.append(" key ");
+  // A registry name ending in a blank survives being passed around.
+  const CTrimString withBlanks = Untrimmed(" key ");
   CTrimString copied(withBlanks);
   EXPECT_EQ(copied, " key ");
-  CTrimString copyAssigned;
-  copyAssigned = withBlanks;
-  EXPECT_EQ(copyAssigned, " key ");
+  copied = withBlanks;
+  EXPECT_EQ(copied, " key ");
 }
 
 TEST(TrimStringTest, JoinPathPutsExactlyOneBackslashAtTheSeam) {
-  EXPECT_EQ(CTrimString("C:\\WINDOWS").JoinPath("Uninst.exe"), "C:\\WINDOWS\\Uninst.exe");
-  EXPECT_EQ(CTrimString("C:\\WINDOWS\\").JoinPath("\\Uninst.exe"), "C:\\WINDOWS\\Uninst.exe");
-  EXPECT_EQ(CTrimString("C:\\\\\\").JoinPath("x"), "C:\\x");
-  EXPECT_EQ(CTrimString("C:\\K-WARD\\").JoinPath(""), "C:\\K-WARD\\");
-  EXPECT_EQ(CTrimString("").JoinPath("DOSSTART.BAT"), "\\DOSSTART.BAT");
-  CTrimString left;
-  left.append("C:\\A \\");
-  EXPECT_EQ(left.JoinPath(" B"), "C:\\A\\B");
-  // The left piece itself is not changed.
-  EXPECT_EQ(left, "C:\\A \\");
+  const struct {
+    CTrimString left;
+    const char* right;
+    const char* joined;
+  } cases[] = {
+      {"C:\\WINDOWS", "Uninst.exe", "C:\\WINDOWS\\Uninst.exe"},
+      {"C:\\WINDOWS\\", "\\Uninst.exe", "C:\\WINDOWS\\Uninst.exe"},
+      {"C:\\\\\\", "x", "C:\\x"},
+      {"C:\\K-WARD\\", "", "C:\\K-WARD\\"},
+      {"", "DOSSTART.BAT", "\\DOSSTART.BAT"},
+      {Untrimmed("C:\\A \\"), " B", "C:\\A\\B"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.left.JoinPath(c.right), c.joined) << c.left;
 }
 
-TEST(TrimStringTest, FileNameAndDirectoryParts) {
-  CTrimString part;
-  CTrimString("C:\\K-WARD\\KWUNINST.EXE").GetFileNamePart(part);
-  EXPECT_EQ(part, "KWUNINST.EXE");
-  CTrimString("KWUNINST.EXE").GetFileNamePart(part);
-  EXPECT_EQ(part, "KWUNINST.EXE");
-  CTrimString("C:\\K-WARD\\").GetFileNamePart(part);
-  EXPECT_EQ(part, "");
-
-  CTrimString("C:\\K-WARD\\KWUNINST.EXE").GetDirectoryPart(part);
-  EXPECT_EQ(part, "C:\\K-WARD\\");
-  CTrimString("KWUNINST.EXE").GetDirectoryPart(part);
-  EXPECT_EQ(part, "");
-  CTrimString("C:\\").GetDirectoryPart(part);
-  EXPECT_EQ(part, "C:\\");
-  CTrimString("C:\\K-WARD\\K-TASKER.EXE %1").GetDirectoryPart(part);
-  EXPECT_EQ(part, "C:\\K-WARD\\");
-  CTrimString nameWithBlank;  // a name read raw from the registry
-  nameWithBlank.append("Software\\KEY ");
-  nameWithBlank.GetDirectoryPart(part);
+TEST(TrimStringTest, PathParts) {
+  const struct {
+    const char* path;
+    const char* fileName;
+    const char* directory;
+  } cases[] = {
+      {"C:\\K-WARD\\KWUNINST.EXE", "KWUNINST.EXE", "C:\\K-WARD\\"},
+      {"KWUNINST.EXE", "KWUNINST.EXE", ""},
+      {"C:\\K-WARD\\", "", "C:\\K-WARD\\"},
+      {"C:\\", "", "C:\\"},
+      {"C:\\K-WARD\\K-TASKER.EXE %1", "K-TASKER.EXE %1", "C:\\K-WARD\\"},
+  };
+  for (const auto& c : cases) {
+    CTrimString part;
+    CTrimString(c.path).GetFileNamePart(part);
+    EXPECT_EQ(part, c.fileName) << c.path;
+    CTrimString(c.path).GetDirectoryPart(part);
+    EXPECT_EQ(part, c.directory) << c.path;
+  }
+  CTrimString part;  // a name read raw from the registry keeps its blank
+  Untrimmed("Software\\KEY ").GetDirectoryPart(part);
   EXPECT_EQ(part, "Software\\");
-}
-
-TEST(TrimStringTest, StripTrailingBackslashes) {
-  CTrimString path("Software\\Microsoft\\\\\\");
-  path.StripTrailingBackslashes();
-  EXPECT_EQ(path, "Software\\Microsoft");
-  CTrimString only("\\\\\\");
-  only.StripTrailingBackslashes();
-  EXPECT_EQ(only, "");
-  CTrimString empty;
-  empty.StripTrailingBackslashes();
-  EXPECT_EQ(empty, "");
-}
-
-TEST(TextHelpersTest, CaseInsensitiveComparisonIsWholeText) {
-  EXPECT_TRUE(EqualsNoCase("deisl1.isu", "DEISL1.ISU"));
-  EXPECT_FALSE(EqualsNoCase("DEISL1.IS", "DEISL1.ISU"));
-  EXPECT_EQ(UpperCased("c:\\k-ward\\sentryx.exe"), "C:\\K-WARD\\SENTRYX.EXE");
 }
 
 }  // namespace

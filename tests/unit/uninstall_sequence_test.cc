@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/uninstall_app.h"
 #include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
@@ -9,21 +7,8 @@
 namespace kw {
 namespace {
 
+using testing::kInstallDir;
 using testing::UninstallerScript;
-
-// Where an event stands in the machine's journal: its index, or -1.
-int JournalIndex(const sim::SimMachine& machine, const std::string& prefix, int from = 0) {
-  const auto& journal = machine.Journal();
-  for (int i = from; i < static_cast<int>(journal.size()); ++i) {
-    if (journal[i].what.rfind(prefix, 0) == 0) return i;
-  }
-  return -1;
-}
-
-std::int64_t JournalTime(const sim::SimMachine& machine, const std::string& prefix) {
-  const int index = JournalIndex(machine, prefix);
-  return index < 0 ? -1 : machine.Journal()[index].atMs;
-}
 
 // Stages that all fail, to see the sequence report each and go on.
 class FailingStagesApp : public CUninstallApp {
@@ -43,54 +28,113 @@ class FailingStagesApp : public CUninstallApp {
 
 class UninstallSequenceTest : public testing::SimTest {
  protected:
-  void InstallProduct(const UninstallerScript& script) {
+  // The product with its agent running and, unless told otherwise, the
+  // setup-log uninstaller in the Windows directory.
+  sim::SimProcess* InstallProduct(const UninstallerScript* script) {
     testing::RegisterInstallLocation(Machine());
     testing::InstallProductFiles(Machine());
-    testing::InstallUninstaller(Machine(), script);
+    if (script != nullptr) testing::InstallUninstaller(Machine(), *script);
+    const std::string agent = std::string(kInstallDir) + "K-TASKER.EXE";
+    testing::InstallProductProgram(Machine(), agent,
+                                   {"K-Tasker", {std::string(kInstallDir) + "ACTIVITY.dll"}});
+    return testing::LaunchProgram(Machine(), agent);
   }
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> texts;
-    for (const sim::SimMessageBox& box : Machine().Boxes()) texts.push_back(box.text);
-    return texts;
+  // Where an event stands in the journal: its index, or -1.
+  int Index(const std::string& prefix, int from = 0) const {
+    const auto& journal = Machine().Journal();
+    for (int i = from; i < static_cast<int>(journal.size()); ++i) {
+      if (journal[i].what.rfind(prefix, 0) == 0) return i;
+    }
+    return -1;
   }
-  bool DialogWasCreated() const { return !Journal("dialog created").empty(); }
+  std::int64_t Time(const std::string& prefix) const {
+    const int index = Index(prefix);
+    return index < 0 ? -1 : Machine().Journal()[index].atMs;
+  }
 };
 
 TEST_F(UninstallSequenceTest, WithoutTheProductOnlyMessage1IsShown) {
   Machine().AnswerNextBox(kIdOk);
   CUninstallApp app;
   EXPECT_FALSE(app.InitInstance());
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to obtain the location of the K-WARD directory"});
+  ASSERT_EQ(Machine().Boxes().size(), 1u);
+  const sim::SimMessageBox& box = Machine().Boxes()[0];
+  EXPECT_EQ(box.text, "Unable to obtain the location of the K-WARD directory");
+  EXPECT_EQ(box.caption, "K-WARD Uninstall Error");
+  EXPECT_EQ(box.style, kMbOk | kMbIconError);
+  EXPECT_FALSE(box.owner);
   EXPECT_TRUE(Machine().Processes().empty());
-  EXPECT_FALSE(DialogWasCreated());
+  EXPECT_TRUE(Journal("dialog created").empty());
   EXPECT_EQ(Machine().PauseCount(), 0);
 }
 
-TEST_F(UninstallSequenceTest, DeclinedRunShowsNothingAndLeavesTheUninstallerEnded) {
+// How the uninstaller and its user behave decides between a clean-up run
+// (uninstaller frozen once the question is answered, four statuses, agent
+// left closed) and a declined one (nothing shown, agent restarted).
+struct AnswerCase {
+  const char* name;
+  bool installed;
   UninstallerScript script;
-  script.userAgrees = false;
-  InstallProduct(script);
+  std::int64_t suspendedAtMs;  // -1: never frozen
+  int pauses;
+};
+
+const AnswerCase kAnswerCases[] = {
+    // Start pause, three more until the question closes, four statuses.
+    {"Confirmed", true, {0, 3500, true, 5, false}, 4000, 1 + 3 + 4},
+    // A slow question is waited for before its answer.
+    {"LateQuestion", true, {3000, 5000, true, 5, false}, 8000, 8 + 4},
+    // Yes before the first look: the progress window tells it.
+    {"YesWithinTheFirstSecond", true, {0, 500, true, 20, false}, 1000, 1 + 4},
+    {"Declined", true, {0, 3500, false, 5, false}, -1, 1 + 3},
+    {"LateQuestionDeclined", true, {3000, 5000, false, 5, false}, -1, 8},
+    {"EndsWithoutAsking", true, {0, 0, true, 5, true}, -1, 1},
+    {"UninstExeMissing", false, {}, -1, 1},
+};
+
+void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.name; }
+
+class TheAnswerTest : public UninstallSequenceTest,
+                      public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(TheAnswerTest, DecidesTheRun) {
+  const AnswerCase& c = GetParam();
+  sim::SimProcess* agent = InstallProduct(c.installed ? &c.script : nullptr);
   CUninstallApp app;
   EXPECT_FALSE(app.InitInstance());
-  EXPECT_FALSE(DialogWasCreated());
+  const bool confirmed = c.suspendedAtMs >= 0;
+  EXPECT_EQ(Time("Uninst.exe: main thread suspended"), c.suspendedAtMs);
+  EXPECT_EQ(Machine().PauseCount(), c.pauses);
+  EXPECT_EQ(Machine().PaintedStatuses().size(), confirmed ? 4u : 0u);
   EXPECT_TRUE(Machine().Boxes().empty());
-  EXPECT_FALSE(Machine().FindProcess(testing::kUninstallerPath)->IsRunning());
-  EXPECT_EQ(Journal("Uninst.exe: removes entry").size(), 0u);
-  EXPECT_TRUE(Journal("current directory").empty());
+  if (!confirmed) {
+    EXPECT_TRUE(Journal("Uninst.exe: removes entry").empty());
+  }
+  // The agent: closed in either case, started again only on a decline,
+  // minimised and without taking the focus.
+  EXPECT_FALSE(agent->IsRunning());
+  sim::SimProcess* latest = Machine().FindProcess(std::string(kInstallDir) + "K-TASKER.EXE");
+  EXPECT_EQ(latest != agent, !confirmed);
+  if (latest != agent) {
+    EXPECT_EQ(latest->Show(), ShowState::kMinimizedNoActivate);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Runs, TheAnswerTest, ::testing::ValuesIn(kAnswerCases),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
   UninstallerScript script;
-  script.answerAfterMs = 3500;
-  script.logEntries = 5;
-  InstallProduct(script);
+  InstallProduct(&script);
   CUninstallApp app;
-  EXPECT_FALSE(app.InitInstance());
+  app.InitInstance();
 
   const sim::SimProcess* uninstaller = Machine().FindProcess(testing::kUninstallerPath);
   ASSERT_NE(uninstaller, nullptr);
   EXPECT_EQ(uninstaller->CommandLine(), "C:\\WINDOWS\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU");
   EXPECT_EQ(uninstaller->CurrentDirectory(), "C:\\");
+  // The agent is closed before the uninstaller starts.
+  EXPECT_LT(Index("close request to \"K-Tasker\""), Index("starts C:\\WINDOWS\\Uninst.exe"));
 
   // The four statuses in stage order, one second apart.
   const auto& painted = Machine().PaintedStatuses();
@@ -103,141 +147,54 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
 
   // Frozen from the answer to the end of the clean-up: suspended before the
   // first status, resumed after the last stage and the change of directory.
-  const int suspended = JournalIndex(Machine(), "Uninst.exe: main thread suspended");
-  const int firstStatus = JournalIndex(Machine(), "status: ");
-  const int changedDir = JournalIndex(Machine(), "current directory C:\\");
-  const int resumed = JournalIndex(Machine(), "Uninst.exe: main thread resumed");
-  const int broughtForward =
-      JournalIndex(Machine(), "brought to top: \"Remove Programs From Your Computer\"");
-  const int destroyed = JournalIndex(Machine(), "dialog destroyed");
+  const int suspended = Index("Uninst.exe: main thread suspended");
+  const int resumed = Index("Uninst.exe: main thread resumed");
   ASSERT_GE(suspended, 0);
-  EXPECT_LT(suspended, firstStatus);
-  EXPECT_LT(firstStatus, changedDir);
-  EXPECT_LT(changedDir, resumed);
-  EXPECT_LT(resumed, broughtForward);
-  EXPECT_LT(broughtForward, destroyed);
-  for (int i = suspended; i < resumed; ++i) {
-    EXPECT_EQ(Machine().Journal()[i].what.find("removes entry"), std::string::npos)
-        << "the uninstaller worked while frozen: " << Machine().Journal()[i].what;
-  }
+  EXPECT_LT(suspended, Index("status: "));
+  EXPECT_LT(Index("status: "), Index("current directory C:\\"));
+  EXPECT_LT(Index("current directory C:\\"), resumed);
+  EXPECT_LT(resumed, Index("brought to top: \"Remove Programs From Your Computer\""));
+  EXPECT_LT(Index("brought to top: \"Remove"), Index("dialog destroyed"));
+  EXPECT_EQ(Index("Uninst.exe: removes entry"), -1);
   EXPECT_EQ(Machine().CurrentDirectory(), "C:\\");
-  EXPECT_TRUE(Machine().Boxes().empty());
-
-  // Released, it finishes its work.
-  for (int second = 0; second < 10; ++second) Machine().AdvanceMs(1000);
-  EXPECT_EQ(Journal("Uninst.exe: removes entry").size(), 5u);
-  EXPECT_FALSE(uninstaller->IsRunning());
-}
-
-TEST_F(UninstallSequenceTest, PausesOfAConfirmedRun) {
-  UninstallerScript script;
-  script.answerAfterMs = 3500;
-  InstallProduct(script);
-  CUninstallApp app;
-  app.InitInstance();
-  // One pause after the start, three more until the question closes at the
-  // uninstaller's 4th second, four status pauses.
-  EXPECT_EQ(Machine().PauseCount(), 1 + 3 + 4);
-  EXPECT_EQ(JournalTime(Machine(), "Uninst.exe: main thread suspended"), 4000);
-}
-
-TEST_F(UninstallSequenceTest, AMissingUninstallerBehavesAsADecline) {
-  testing::RegisterInstallLocation(Machine());
-  testing::InstallProductFiles(Machine());
-  CUninstallApp app;
-  app.InitInstance();
-  EXPECT_EQ(Journal("cannot start C:\\WINDOWS\\Uninst.exe").size(), 1u);
-  EXPECT_FALSE(DialogWasCreated());
-  EXPECT_TRUE(Machine().Boxes().empty());
-  EXPECT_EQ(Machine().PauseCount(), 1);
-}
-
-TEST_F(UninstallSequenceTest, ALateQuestionIsWaitedForBeforeItsAnswer) {
-  UninstallerScript script;
-  script.questionAtMs = 3000;   // slow to start
-  script.answerAfterMs = 5000;  // and the user thinks it over
-  InstallProduct(script);
-  CUninstallApp app;
-  app.InitInstance();
-  const std::int64_t asked = JournalTime(Machine(), "Uninst.exe: opens window \"Confirm File Deletion\"");
-  const std::int64_t answered = JournalTime(Machine(), "Uninst.exe: closes window \"Confirm File Deletion\"");
-  const std::int64_t suspended = JournalTime(Machine(), "Uninst.exe: main thread suspended");
-  EXPECT_EQ(asked, 3000);
-  EXPECT_EQ(answered, 8000);
-  EXPECT_EQ(suspended, 8000);
-  EXPECT_GT(JournalTime(Machine(), "dialog created"), answered - 1);
-  ASSERT_EQ(Machine().PaintedStatuses().size(), 4u);
-}
-
-TEST_F(UninstallSequenceTest, AQuestionAnsweredYesWithinTheFirstSecondIsStillAConfirmation) {
-  UninstallerScript script;
-  script.answerAfterMs = 500;  // answered before the program first looks
-  script.logEntries = 20;
-  InstallProduct(script);
-  // The program's first look comes after one second: let the uninstaller's
-  // first turn (its answer) happen within it.
-  CUninstallApp app;
-  app.InitInstance();
-  ASSERT_EQ(Machine().PaintedStatuses().size(), 4u);
-  EXPECT_EQ(JournalTime(Machine(), "Uninst.exe: main thread suspended"), 1000);
-  EXPECT_GE(JournalIndex(Machine(), "Uninst.exe: main thread resumed"), 0);
-}
-
-TEST_F(UninstallSequenceTest, ALateQuestionDeclinedRunsNoStage) {
-  UninstallerScript script;
-  script.questionAtMs = 3000;
-  script.userAgrees = false;
-  InstallProduct(script);
-  CUninstallApp app;
-  app.InitInstance();
-  EXPECT_FALSE(DialogWasCreated());
-  EXPECT_TRUE(Machine().PaintedStatuses().empty());
-}
-
-TEST_F(UninstallSequenceTest, AnUninstallerThatEndsWithoutAskingIsADecline) {
-  UninstallerScript script;
-  script.endsBeforeQuestion = true;
-  InstallProduct(script);
-  CUninstallApp app;
-  app.InitInstance();
-  EXPECT_FALSE(DialogWasCreated());
-  EXPECT_EQ(Machine().PauseCount(), 1);
 }
 
 TEST_F(UninstallSequenceTest, EveryStageFailingGivesFourBoxesInStageOrder) {
-  InstallProduct(UninstallerScript{});
+  UninstallerScript script;
+  InstallProduct(&script);
   for (int i = 0; i < 4; ++i) Machine().AnswerNextBox(kIdOk);
   FailingStagesApp app;
   app.InitInstance();
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
-                            "Unable to close the K-WARD programs",
-                            "Unable to remove some of the registry items ",
-                            "Error trying to remove Sentryx from DOSSTART.BAT ",
-                            "Unable to remove some of the K-WARD files ",
-                        }));
-  // Each box comes after its status and its stage, before the next status.
-  const char* statuses[] = {"status: Closing", "status: Removing registry",
-                            "status: Removing Sentryx", "status: Removing K-WARD files"};
+  const char* failures[] = {
+      "Unable to close the K-WARD programs",
+      "Unable to remove some of the registry items ",
+      "Error trying to remove Sentryx from DOSSTART.BAT ",
+      "Unable to remove some of the K-WARD files ",
+  };
+  ASSERT_EQ(Machine().Boxes().size(), 4u);
+  // Each box comes after its status and its stage, before the next status,
+  // owned by the status window.
   int at = 0;
   for (int stage = 0; stage < 4; ++stage) {
-    const int status = JournalIndex(Machine(), statuses[stage], at);
-    const int ran = JournalIndex(Machine(), "stage " + std::to_string(stage + 1) + " runs", at);
-    const int box = JournalIndex(Machine(), "box ", at);
+    const sim::SimMessageBox& box = Machine().Boxes()[stage];
+    EXPECT_EQ(box.text, failures[stage]);
+    EXPECT_EQ(box.caption, "K-WARD Uninstall Error");
+    EXPECT_EQ(box.ownerTitle, "  K-WARD Uninstall");
+    const int status = Index("status: ", at);
+    const int ran = Index("stage " + std::to_string(stage + 1) + " runs", at);
+    const int shown = Index("box ", at);
     ASSERT_GE(status, 0);
     EXPECT_LT(status, ran);
-    EXPECT_LT(ran, box);
-    at = box + 1;
-  }
-  for (const sim::SimMessageBox& box : Machine().Boxes()) {
-    EXPECT_EQ(box.caption, "K-WARD Uninstall Error");
-    EXPECT_EQ(box.ownerTitle, "  K-WARD Uninstall");  // owned by the status window
+    EXPECT_LT(ran, shown);
+    at = shown + 1;
   }
   // The uninstaller still gets released at the end.
-  EXPECT_GE(JournalIndex(Machine(), "Uninst.exe: main thread resumed"), at);
+  EXPECT_GE(Index("Uninst.exe: main thread resumed", at), 0);
 }
 
 TEST_F(UninstallSequenceTest, NoStatusWindowStillRunsEveryStageWithItsPause) {
-  InstallProduct(UninstallerScript{});
+  UninstallerScript script;
+  InstallProduct(&script);
   Machine().FailDialogCreation(true);
   Machine().AnswerNextBox(kIdOk);
   CUninstallApp app;
@@ -247,7 +204,7 @@ TEST_F(UninstallSequenceTest, NoStatusWindowStillRunsEveryStageWithItsPause) {
   EXPECT_FALSE(Machine().Boxes()[0].owner);
   EXPECT_TRUE(Machine().PaintedStatuses().empty());
   EXPECT_EQ(Machine().PauseCount(), 1 + 3 + 4);
-  EXPECT_GE(JournalIndex(Machine(), "Uninst.exe: main thread resumed"), 0);
+  EXPECT_GE(Index("Uninst.exe: main thread resumed"), 0);
 }
 
 }  // namespace
