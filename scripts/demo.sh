@@ -7,7 +7,7 @@
 # happens.  Installs what it needs.
 #
 # The uninstaller and the product's programs are the stand-ins of
-# tests/standins; nothing real is removed from this machine.
+# tools/standins; nothing real is removed from this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -40,7 +40,7 @@ install=$drive_c/K-WARD
 mkdir -p "$install"
 cp "$build/KWUNINST.EXE" "$install/"
 for name in K-TASKER.EXE K-WARD32.EXE ZRP95.EXE; do
-  cp "$build/tests/standins/product_standin.exe" "$install/$name"
+  cp "$build/tools/standins/product_standin.exe" "$install/$name"
 done
 for name in ACTIVITY.dll ZRPENG.DLL NWCALLS.DLL KWSHEXT.DLL ZRP.VXD README.TXT; do
   echo "K-WARD file $name" >"$install/$name"
@@ -55,7 +55,7 @@ done
 } | sed 's/$/\r/' >"$install/DEISL1.ISU"
 quiet wine reg add 'HKLM\System\CurrentControlSet\Control\SessionManager\KnownVxDs' \
   /v ZRP /d 'C:\K-WARD\ZRP.VXD' /f
-cp "$build/tests/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
+cp "$build/tools/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
 
 export KW_UNINST_TRACE='C:\uninst-trace.txt' KW_STANDIN_TRACE='C:\product-trace.txt'
 
@@ -70,7 +70,7 @@ echo "Running C:\\K-WARD\\KWUNINST.EXE; the user will answer Yes to the uninstal
 echo
 # The answerer's output goes to a file (a Wine process must not hold a pipe
 # we wait on) and is printed from there as it grows.
-wine "$build/tests/boxanswer/boxanswer.exe" --run 'C:\K-WARD\KWUNINST.EXE' --cwd 'C:\K-WARD' \
+wine "$build/tools/boxanswer/boxanswer.exe" --run 'C:\K-WARD\KWUNINST.EXE' --cwd 'C:\K-WARD' \
   --answer 'Confirm File Deletion=Yes@2000' --answer 'K-WARD Uninstall Error=OK' \
   --watch-status '  K-WARD Uninstall' --timeout 120 >"$work/answerer.txt" 2>&1 </dev/null &
 answerer=$!

@@ -80,7 +80,7 @@ class Win32ContractMachine : public ContractMachine {
   std::string InstallWindowProgram(const std::string& directory) override {
     const std::string tests = testing::TestProgramDirectory();
     const std::string path = directory + "\\K-TASKER.EXE";
-    CopyFileA((tests + "\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
+    CopyFileA((tests + "\\..\\tools\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
     MakeFile(directory + "\\ACTIVITY.dll", "library");
     return path;
   }

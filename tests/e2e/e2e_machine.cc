@@ -241,7 +241,7 @@ void InstallProduct(const ProductLayout& layout) {
   CreateDirectoryA(kInstallDir, nullptr);
   const std::string dir = kInstallDir;
   CopyFileA(KwuninstExe().c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
-  const std::string standin = BuildDir() + "\\tests\\standins\\product_standin.exe";
+  const std::string standin = BuildDir() + "\\tools\\standins\\product_standin.exe";
   for (const char* program : {"K-TASKER.EXE", "K-WARD32.EXE", "ZRP95.EXE", "KWSHELL.EXE"}) {
     CopyFileA(standin.c_str(), (dir + "\\" + program).c_str(), FALSE);
   }
@@ -261,7 +261,7 @@ void InstallProduct(const ProductLayout& layout) {
 }
 
 void InstallUninstaller() {
-  CopyFileA((BuildDir() + "\\tests\\standins\\uninst_standin.exe").c_str(),
+  CopyFileA((BuildDir() + "\\tools\\standins\\uninst_standin.exe").c_str(),
             (WindowsDirectory() + "\\Uninst.exe").c_str(), FALSE);
 }
 
@@ -271,7 +271,7 @@ Transcript RunKwuninst(const RunOptions& options) {
   const bool installed = FileExists(std::string(kInstallDir) + "\\KWUNINST.EXE");
   const std::string program = installed ? std::string(kInstallDir) + "\\KWUNINST.EXE" : KwuninstExe();
 
-  std::string command = Quoted(BuildDir() + "\\tests\\boxanswer\\boxanswer.exe");
+  std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe");
   command += " --run " + Quoted(program);
   command += " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
