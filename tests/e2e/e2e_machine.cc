@@ -14,13 +14,6 @@ namespace {
 
 using testing::RemoveTreeOnDisk;
 
-// The build directory: this test program lives in its "tests" folder.
-std::string BuildDirectoryOfThisProgram() {
-  std::string directory = testing::TestProgramDirectory();
-  directory.erase(directory.rfind('\\'));
-  return directory;
-}
-
 std::string Unescape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -174,13 +167,13 @@ std::string Transcript::Text() const {
 }
 
 std::string BuildDir() {
-  static const std::string directory = BuildDirectoryOfThisProgram();
+  static const std::string directory = testing::ProgramBuildDirectory();
   return directory;
 }
 std::string KwuninstExe() { return BuildDir() + "\\KWUNINST.EXE"; }
 
 std::string ArtifactsDir() {
-  const std::string directory = BuildDir() + "\\artifacts";
+  const std::string directory = testing::TestProgramDirectory() + "\\artifacts";
   CreateDirectoryA(directory.c_str(), nullptr);
   return directory;
 }
