@@ -7,10 +7,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
+# Every process this run starts inherits the mark, so the check at the end
+# finds this run's Wine servers and displays, not those of other runs on
+# the same machine.
+export KW_TEST_RUN="test-all-$$"
 
 bash scripts/ensure-packages.sh
 
-step() { printf '\n=== %s\n' "$*"; }
+step() { printf '\n=== %s  (at %d s)\n' "$*" $((SECONDS - started)); }
 
 step "native: build and run the unit and contract tests"
 cmake --preset native >/dev/null
@@ -36,7 +40,11 @@ done
 
 # Every Wine run stops its own wineserver and display; make sure of it.
 # Ended processes that nobody has reaped yet (state Z) are not running.
-left=$(ps -eo stat=,pid=,args= | awk '$1 !~ /^Z/ && ($3 ~ /wineserver/ || $3 ~ /Xvfb/)')
+ours=$(grep -lsxz "KW_TEST_RUN=$KW_TEST_RUN" /proc/[0-9]*/environ | cut -d/ -f3 | paste -sd, || true)
+left=""
+if [ -n "$ours" ]; then
+  left=$(ps -o stat=,pid=,args= -p "$ours" | awk '$1 !~ /^Z/ && ($3 ~ /wineserver/ || $3 ~ /Xvfb/)')
+fi
 if [ -n "$left" ]; then
   echo "still running after the tests:"
   echo "$left"
