@@ -1,5 +1,4 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64.  The posix thread model
-# is used because GoogleTest needs std::mutex.
+# Cross-compiling for 64-bit Windows with MinGW-w64.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KW_MINGW_PREFIX x86_64-w64-mingw32)

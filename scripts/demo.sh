@@ -1,28 +1,51 @@
 #!/usr/bin/env bash
-# The program's main job, shown end to end: a Windows machine (a fresh Wine
-# prefix on a private display) with K-WARD installed and its scheduling
-# agent running; KWUNINST.EXE starts the setup-log uninstaller, the user
-# (played by the box answerer) confirms, the clean-up runs under the status
-# window, and the uninstaller finishes.  What the user sees is printed as it
-# happens.  Installs what it needs.
+# The program's main job, shown end to end: a 32-bit Windows machine (a fresh
+# Wine prefix on a private display) that reports Windows 95, or NT 4.0 with
+# --nt40, with K-WARD installed and its scheduling agent and main program
+# running; the shipped 32-bit KWUNINST.EXE starts the setup-log uninstaller,
+# the user (played by the box answerer) confirms, the clean-up runs under the
+# status window, and the uninstaller finishes.  What the user sees is printed
+# as it happens.  Installs what it needs.
 #
 # The uninstaller and the product's programs are the stand-ins of
-# tests/standins; nothing real is removed from this machine.
+# tools/standins; nothing real is removed from this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build/windows-x64
+build=$root/build/windows-x86
+
+usage() {
+  cat <<'TXT'
+Usage: scripts/demo.sh [--nt40] [--help]
+
+Runs the shipped 32-bit KWUNINST.EXE on a 32-bit Wine machine with K-WARD
+installed, answers the uninstaller's question with Yes, and prints what the
+user sees and what was left.
+
+  --nt40   the machine reports Windows NT 4.0 (default: Windows 95)
+  --help   this text
+TXT
+}
 
 if [ "${1:-}" != "--inside" ]; then
+  windows=win95
+  for arg in "$@"; do
+    case $arg in
+      --nt40) windows=nt40 ;;
+      --help|-h) usage; exit 0 ;;
+      *) usage >&2; exit 2 ;;
+    esac
+  done
   bash scripts/ensure-packages.sh
-  echo "Building the Windows program and the stand-ins..."
-  cmake --preset windows-x64 >/dev/null
-  cmake --build --preset windows-x64 --target kwuninst boxanswer uninst_standin product_standin >/dev/null
+  echo "Building the 32-bit Windows program and the stand-ins..."
+  cmake --preset windows-x86 >/dev/null
+  cmake --build --preset windows-x86 --target kwuninst boxanswer uninst_standin product_standin >/dev/null
   work=$(mktemp -d /tmp/kw-demo.XXXXXX)
-  export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" KW_DEMO_WORK="$work"
+  export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export KW_DEMO_WORK="$work" KW_DEMO_WINDOWS="$windows"
   cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"; }
   trap cleanup EXIT
-  echo "Preparing a Windows machine (a new Wine prefix takes about 10 s)..."
+  echo "Preparing a 32-bit Windows machine (a new Wine prefix takes about 10 s)..."
   timeout --kill-after=15 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside </dev/null
   exit $?
 fi
@@ -34,13 +57,15 @@ quiet() { "$@" >/dev/null 2>&1 </dev/null; }
 
 quiet wineboot -i
 quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+# The Windows version the machine reports to programs.
+quiet wine reg add 'HKCU\Software\Wine' /v Version /d "$KW_DEMO_WINDOWS" /f
 
 # The product as its installer left it.
 install=$drive_c/K-WARD
 mkdir -p "$install"
 cp "$build/KWUNINST.EXE" "$install/"
 for name in K-TASKER.EXE K-WARD32.EXE ZRP95.EXE; do
-  cp "$build/tests/standins/product_standin.exe" "$install/$name"
+  cp "$build/tools/standins/product_standin.exe" "$install/$name"
 done
 for name in ACTIVITY.dll ZRPENG.DLL NWCALLS.DLL KWSHEXT.DLL ZRP.VXD README.TXT; do
   echo "K-WARD file $name" >"$install/$name"
@@ -55,7 +80,7 @@ done
 } | sed 's/$/\r/' >"$install/DEISL1.ISU"
 quiet wine reg add 'HKLM\System\CurrentControlSet\Control\SessionManager\KnownVxDs' \
   /v ZRP /d 'C:\K-WARD\ZRP.VXD' /f
-cp "$build/tests/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
+cp "$build/tools/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
 
 export KW_UNINST_TRACE='C:\uninst-trace.txt' KW_STANDIN_TRACE='C:\product-trace.txt'
 
@@ -66,11 +91,12 @@ export KW_UNINST_TRACE='C:\uninst-trace.txt' KW_STANDIN_TRACE='C:\product-trace.
 sleep 3
 
 echo
+case $KW_DEMO_WINDOWS in win95) echo "The machine reports Windows 95." ;; nt40) echo "The machine reports Windows NT 4.0." ;; esac
 echo "Running C:\\K-WARD\\KWUNINST.EXE; the user will answer Yes to the uninstaller's question."
 echo
 # The answerer's output goes to a file (a Wine process must not hold a pipe
 # we wait on) and is printed from there as it grows.
-wine "$build/tests/boxanswer/boxanswer.exe" --run 'C:\K-WARD\KWUNINST.EXE' --cwd 'C:\K-WARD' \
+wine "$build/tools/boxanswer/boxanswer.exe" --run 'C:\K-WARD\KWUNINST.EXE' --cwd 'C:\K-WARD' \
   --answer 'Confirm File Deletion=Yes@2000' --answer 'K-WARD Uninstall Error=OK' \
   --watch-status '  K-WARD Uninstall' --timeout 120 >"$work/answerer.txt" 2>&1 </dev/null &
 answerer=$!

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest          # native build and unit tests
   clang libclang-rt-14-dev                  # the fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows builds
-  wine wine64 xvfb xauth                    # running them, with a display
+  wine wine64 wine32:i386 xvfb xauth        # running them (32-bit Windows too), with a display
   procps                                    # pgrep, to check nothing is left running
 )
 
@@ -21,5 +21,9 @@ done
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+# wine32 is a package of the i386 architecture, which apt must know first.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Runs every test of KWUNINST: the native unit and contract tests (also under
-# AddressSanitizer and UBSan), the Windows builds, and the contract and
-# end-to-end tests of the real program under Wine.  Installs what it needs.
+# AddressSanitizer and UBSan), the two Windows builds, and the contract and
+# end-to-end tests of the real program under Wine: the shipped 32-bit build
+# in a 32-bit Windows machine, the 64-bit build in a 64-bit one.  Installs
+# what it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+started=$SECONDS
+# Every process this run starts inherits the mark, so the check at the end
+# finds this run's Wine servers and displays, not those of other runs on
+# the same machine.
+export KW_TEST_RUN="test-all-$$"
 
 bash scripts/ensure-packages.sh
 
-step() { printf '\n=== %s\n' "$*"; }
+step() { printf '\n=== %s  (at %d s)\n' "$*" $((SECONDS - started)); }
 
 step "native: build and run the unit and contract tests"
 cmake --preset native >/dev/null
@@ -22,21 +29,41 @@ ctest --preset native-asan
 step "fuzz: every target for a short, fixed time (longer: scripts/fuzz.sh --seconds N)"
 bash scripts/fuzz.sh
 
-step "windows-x86: must compile and link (it cannot run here)"
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86
-
-step "windows-x64: build, then the contract and end-to-end tests under Wine"
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64
-ctest --preset windows-x64
+# Each Windows architecture: the program and its tools (-win32 compilers),
+# then the test programs (-posix compilers) that run them under Wine.
+for arch in x86 x64; do
+  step "windows-$arch: the program and the tools"
+  cmake --preset "windows-$arch" >/dev/null
+  cmake --build --preset "windows-$arch"
+  step "windows-$arch-tests: contract and end-to-end tests under Wine"
+  cmake --preset "windows-$arch-tests" >/dev/null
+  cmake --build --preset "windows-$arch-tests"
+  ctest --preset "windows-$arch-tests"
+done
 
 # Every Wine run stops its own wineserver and display; make sure of it.
 # Ended processes that nobody has reaped yet (state Z) are not running.
-left=$(ps -eo stat=,pid=,args= | awk '$1 !~ /^Z/ && ($3 ~ /wineserver/ || $3 ~ /Xvfb/)')
+ours=$(grep -lsxz "KW_TEST_RUN=$KW_TEST_RUN" /proc/[0-9]*/environ | cut -d/ -f3 | paste -sd, || true)
+left=""
+if [ -n "$ours" ]; then
+  # Some of the marked processes (this script's own pipelines) have ended
+  # by now, and ps says so with its exit code.
+  left=$( (ps -o stat=,pid=,args= -p "$ours" || true) | awk '$1 !~ /^Z/ && ($3 ~ /wineserver/ || $3 ~ /Xvfb/)')
+fi
 if [ -n "$left" ]; then
   echo "still running after the tests:"
   echo "$left"
   exit 1
 fi
+
+# The test measure: non-blank lines of C/C++, CMake and shell under tests/
+# over the same everywhere else.
+counted() { git ls-files | grep -E '(\.(c|cc|cpp|h|hpp|sh|cmake)|(^|/)CMakeLists\.txt)$'; }
+non_blank() { xargs -r cat | grep -cv '^[[:space:]]*$' || true; }
+test_lines=$(counted | grep -E '^tests/' | non_blank)
+code_lines=$(counted | grep -vE '^tests/' | non_blank)
+elapsed=$((SECONDS - started))
+
 step "all tests passed"
+echo "test code: $test_lines lines under tests/, $((test_lines * 100 / code_lines))% of the $code_lines lines of the rest"
+printf 'elapsed: %d min %02d s\n' $((elapsed / 60)) $((elapsed % 60))

@@ -78,9 +78,9 @@ class Win32ContractMachine : public ContractMachine {
   // The product stand-in plays the agent under that name: window
   // "K-Tasker", closed on request.
   std::string InstallWindowProgram(const std::string& directory) override {
-    const std::string tests = testing::TestProgramDirectory();
+    const std::string tools = testing::ProgramBuildDirectory() + "\\tools";
     const std::string path = directory + "\\K-TASKER.EXE";
-    CopyFileA((tests + "\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
+    CopyFileA((tools + "\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
     MakeFile(directory + "\\ACTIVITY.dll", "library");
     return path;
   }

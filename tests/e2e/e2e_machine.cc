@@ -14,13 +14,6 @@ namespace {
 
 using testing::RemoveTreeOnDisk;
 
-// The build directory: this test program lives in its "tests" folder.
-std::string BuildDirectoryOfThisProgram() {
-  std::string directory = testing::TestProgramDirectory();
-  directory.erase(directory.rfind('\\'));
-  return directory;
-}
-
 std::string Unescape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -154,13 +147,13 @@ std::string Transcript::Text() const {
 }
 
 std::string BuildDir() {
-  static const std::string directory = BuildDirectoryOfThisProgram();
+  static const std::string directory = testing::ProgramBuildDirectory();
   return directory;
 }
 std::string KwuninstExe() { return BuildDir() + "\\KWUNINST.EXE"; }
 
 std::string ArtifactsDir() {
-  const std::string directory = BuildDir() + "\\artifacts";
+  const std::string directory = testing::TestProgramDirectory() + "\\artifacts";
   CreateDirectoryA(directory.c_str(), nullptr);
   return directory;
 }
@@ -221,7 +214,7 @@ void InstallProduct(const ProductLayout& layout) {
   CreateDirectoryA(kInstallDir, nullptr);
   const std::string dir = kInstallDir;
   CopyFileA(KwuninstExe().c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
-  const std::string standin = BuildDir() + "\\tests\\standins\\product_standin.exe";
+  const std::string standin = BuildDir() + "\\tools\\standins\\product_standin.exe";
   for (const char* program : {"K-TASKER.EXE", "K-WARD32.EXE", "ZRP95.EXE", "KWSHELL.EXE"}) {
     CopyFileA(standin.c_str(), (dir + "\\" + program).c_str(), FALSE);
   }
@@ -241,7 +234,7 @@ void InstallProduct(const ProductLayout& layout) {
 }
 
 void InstallUninstaller() {
-  CopyFileA((BuildDir() + "\\tests\\standins\\uninst_standin.exe").c_str(),
+  CopyFileA((BuildDir() + "\\tools\\standins\\uninst_standin.exe").c_str(),
             (WindowsDirectory() + "\\Uninst.exe").c_str(), FALSE);
 }
 
@@ -251,7 +244,7 @@ Transcript RunKwuninst(const RunOptions& options) {
   const bool installed = FileExists(std::string(kInstallDir) + "\\KWUNINST.EXE");
   const std::string program = installed ? std::string(kInstallDir) + "\\KWUNINST.EXE" : KwuninstExe();
 
-  std::string command = Quoted(BuildDir() + "\\tests\\boxanswer\\boxanswer.exe");
+  std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe");
   command += " --run " + Quoted(program);
   command += " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace kw::testing {
 
 void RemoveTreeOnDisk(const std::string& directory) {
@@ -29,6 +31,13 @@ std::string TestProgramDirectory() {
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string directory(path, length);
   directory.erase(directory.rfind('\\'));
+  return directory;
+}
+
+std::string ProgramBuildDirectory() {
+  // The build passes it as a Unix path; Wine's drive Z: is the Unix root.
+  std::string directory = "Z:" KW_PROGRAM_BUILD_DIR;
+  std::replace(directory.begin(), directory.end(), '/', '\\');
   return directory;
 }
 

@@ -13,6 +13,9 @@ void RemoveTreeOnDisk(const std::string& directory);
 // The directory of the running test program (build\tests).
 std::string TestProgramDirectory();
 
+// The program build these tests run, which holds KWUNINST.EXE and tools\.
+std::string ProgramBuildDirectory();
+
 }  // namespace kw::testing
 
 #endif  // KWUNINST_TESTS_SUPPORT_WIN32_DISK_H_

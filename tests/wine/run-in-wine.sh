@@ -5,6 +5,10 @@
 #
 # Usage: run-in-wine.sh <program.exe> [arguments...]
 # Environment:
+#   KW_WINE_ARCH     win64 (default) or win32: the machine's architecture.  A
+#                    32-bit program belongs in a win32 machine, as on Windows
+#                    95 and NT: in a 64-bit one it would see the registry's
+#                    32-bit view, which 64-bit tools do not write.
 #   KW_WINE_TIMEOUT  seconds before the run is stopped (default 900)
 #   KW_KEEP_PREFIX   set to keep the prefix for a look afterwards
 set -u
@@ -14,6 +18,11 @@ shift
 
 work=$(mktemp -d /tmp/kw-wine.XXXXXX)
 export WINEPREFIX="$work/prefix"
+export WINEARCH="${KW_WINE_ARCH:-win64}"
+case $WINEARCH in
+  win32|win64) ;;
+  *) echo "run-in-wine: KW_WINE_ARCH must be win32 or win64, not $WINEARCH"; exit 2 ;;
+esac
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
