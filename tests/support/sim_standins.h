@@ -24,6 +24,7 @@ struct UninstallerScript {
   bool userAgrees = true;
   int logEntries = 5;                   // removed one per turn after Yes
   bool endsBeforeQuestion = false;      // crashes before it asks anything
+  bool crashesWhileFrozen = false;      // ends at the first pause it spends frozen
 };
 
 // The setup-log uninstaller: asks its question, ends on No, and on Yes shows
