@@ -91,14 +91,16 @@ TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExcludeIgnoringCase) {
   EXPECT_EQ(argument, "C:\\K-WARD\\*.*");
 }
 
-TEST_F(FileManagementTest, ANameRepeatedRightAfterItselfIsListedOnce) {
-  // Names are trimmed as they are taken, so "A" and "A " are the same name.
+TEST_F(FileManagementTest, NamesAreListedAndFoundExactly) {
+  // A name may begin with a blank or a dot: trimmed or passed over, it
+  // would name another entry or none, and the entry would be left behind.
+  Files().AddFile("C:\\DIR\\ A");
   Files().AddFile("C:\\DIR\\A");
-  Files().AddFile("C:\\DIR\\A ");
-  Files().AddFile("C:\\DIR\\B");
+  Files().AddFile("C:\\DIR\\.profile\\B");
   CCursorStringList list;
   ASSERT_TRUE(m_files.ListFiles("C:\\DIR\\*", list));
-  EXPECT_EQ(Walk(list), (std::vector<std::string>{"B", "A"}));
+  EXPECT_EQ(Walk(list), (std::vector<std::string>{"A", " A"}));
+  EXPECT_TRUE(m_files.Exists("C:\\DIR\\.profile"));
 }
 
 TEST_F(FileManagementTest, BusyFiles) {
