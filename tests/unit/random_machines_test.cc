@@ -77,7 +77,8 @@ const Item kNeighbours[] = {
 
 const Names kDirNames = {"SUB", "Deep Dir", " LEAD", ".config", "K-WARD", std::string(60, 'L')};
 const Names kFileNames = {"DATA.DAT", "kwuninst.exe", "Deisl1.Isu", " lead.txt", ".profile",
-                          "OLD.KWT", "K-WARD.SYS", "~KWN0000.TMP", "a.b.c"};
+                          "OLD.KWT", "K-WARD.SYS", "~KWN0000.TMP", "a.b.c", "SIGS.DAT",
+                          "README.TXT", "UPDATE.EXE", "LOG.TXT"};
 const Names kKeyNames = {"Settings", " Lead", "Trail ", "K-WARD32", "A\\B\\C\\D"};
 const Names kGuardLines = {"C:\\K-WARD\\SENTRYX.EXE", "lh c:\\k-ward\\sentryx.exe /q",
                            "@SentryX.Exe", "CLS", "  @cls", "Cls > NUL"};
@@ -99,8 +100,8 @@ std::string WithSlash(const std::string& dir) { return dir.back() == '\\' ? dir 
 // as it is deleted.
 void AddFile(SimMachine& m, Dice& d, const std::string& path, const std::string& content) {
   m.Files().AddFile(path, content);
-  if (d.Chance(0.05)) m.Files().SetReadOnly(path, true);
-  if (d.Chance(0.05)) m.Files().Hold(path, "user");
+  if (d.Chance(0.03)) m.Files().SetReadOnly(path, true);
+  if (d.Chance(0.03)) m.Files().Hold(path, "user");
   if (d.Chance(0.02)) m.Files().RestoreAfterRemoval(path);
 }
 
@@ -108,7 +109,10 @@ void AddFile(SimMachine& m, Dice& d, const std::string& path, const std::string&
 void AddTree(SimMachine& m, Dice& d, const std::string& dir, int files) {
   for (int i = 0; i < files; ++i) {
     std::string path = dir;
-    for (int depth = d.Below(10) - 2; depth > 0; --depth) path += d.Pick(kDirNames) + "\\";
+    // Seven levels down is one too deep for the emptying.
+    for (int depth = d.Chance(0.03) ? 7 : d.Below(4) - 1; depth > 0; --depth) {
+      path += d.Pick(kDirNames) + "\\";
+    }
     AddFile(m, d, path + d.Pick(kFileNames), "data " + std::to_string(i));
   }
 }
@@ -130,9 +134,9 @@ void AddItem(SimMachine& m, Dice& d, const Item& item, const std::string& text, 
 void BuildRegistry(SimMachine& m, Dice& d, Facts& f) {
   sim::SimRegistry& r = m.Registry();
   for (const Item& item : kItems) {
-    if (d.Chance(0.85)) AddItem(m, d, item, f.installDir + "ZRP.VXD", 0.04, f);
+    if (d.Chance(0.85)) AddItem(m, d, item, f.installDir + "ZRP.VXD", 0.02, f);
   }
-  for (const Item& item : kNeighbours) AddItem(m, d, item, "neighbour", 0.1, f);
+  for (const Item& item : kNeighbours) AddItem(m, d, item, "neighbour", 0.05, f);
   r.SetString(kRoots[2], "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
               "UninstallString", "\"" + f.installDir + "KWUNINST.EXE\" /x");
   if (!f.taskDir.empty()) r.SetString(kRoots[1], kItems[1].path, "TaskLocation", f.taskDir);
@@ -164,7 +168,7 @@ Facts Build(SimMachine& m, Dice& d) {
                            "KWSHEXT.DLL", "ZRP.VXD"}) {
     m.Files().AddFile(dir + name, "product file");
   }
-  AddTree(m, d, dir, 2 + d.Below(12));
+  AddTree(m, d, dir, 2 + d.Below(8));
   if (d.Chance(0.3)) m.Files().AddDirectoryLink(dir + "LINK", "C:\\OUTSIDE");
   for (const char* path : {"C:\\OUTSIDE\\TARGET.DAT", "C:\\K-WARD2\\KWUNINST.EXE", "C:\\ROOT.KWT",
                            "C:\\WINDOWS\\~KWN0000.TMP", "C:\\WINDOWS\\SYSTEM\\ZRP.VXD"}) {
@@ -423,7 +427,10 @@ const Fault kFaults[] = {
     {"DiskFullWhileSavingDosstart", [](SimMachine& m) { m.Files().FillUpAfter(4); },
      {kMsgBatchFileFailed}, {}},
     {"BoxesThatCannotBeShown", [](SimMachine& m) {
-       m.SetBoxAnswerer([](const sim::SimMessageBox&) { return 0; });
+       // Not shown, none of them; past a hundred the run would never end.
+       m.SetBoxAnswerer([&m](const sim::SimMessageBox&) {
+         return m.Boxes().size() < 100 ? 0 : kIdCancel;
+       });
        m.Files().Hold("C:\\K-WARD\\ZRP.VXD", "user");
        Switches(m, 8).refuseDeletion = true;
      }, {kMsgRegistryFailed}, {"C:\\K-WARD\\ZRP.VXD"}},
