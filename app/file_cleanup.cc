@@ -5,6 +5,7 @@
 // uninstaller still has to read.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/uninstall_app.h"
@@ -20,11 +21,35 @@ constexpr const char* kMarkerFile = "C:\\K-WARD.SYS";
 constexpr const char* kUninstallProgram = "KWUNINST.EXE";
 constexpr const char* kInstallLog = "DEISL1.ISU";
 
+// Runs a removal again and again, each time skipping one more name: that of
+// the file whose retry the user cancelled, in every directory.  So each
+// file is either removed or asked about, and each run either ends the
+// removal or skips one more name.  False for any other failure.
+bool SkippingCancelledFiles(CFileManagementPrompt& files, const std::function<bool()>& removal) {
+  while (!removal()) {
+    std::int32_t code = 0;
+    std::string argument;
+    files.GetError(code, argument);
+    if (code != kErrFileNotDeleted) return false;
+    // The name exactly as listed: it may begin with a blank.
+    const std::string name = argument.substr(argument.rfind('\\') + 1);
+    // An excluded name is never listed, so it cannot fail again; should it,
+    // starting over would never end.
+    if (name.empty() || files.IsExcluded(name)) return false;
+    files.AddExclusion(name);
+  }
+  return true;
+}
+
 // The agent's task files, and their directory once nothing else is in it.
 // Leftovers here harm nothing, so they do not fail the stage; the user has
-// been asked about each task file that would not go.
-void RemoveTaskFiles(CFileManagementPrompt& files, const CTrimString& taskDir) {
-  files.DeleteFiles(taskDir.JoinPath(kTaskFilePattern));
+// been asked about each task file that would not go.  Their own component,
+// so that a task file's name left here is not skipped in the installation
+// directory too.
+void RemoveTaskFiles(const CTrimString& taskDir) {
+  CFileManagementPrompt files;
+  const CTrimString pattern = taskDir.JoinPath(kTaskFilePattern);
+  SkippingCancelledFiles(files, [&] { return files.DeleteFiles(pattern); });
   if (!files.Exists(taskDir.JoinPath("*.*"))) files.RemoveDirectory(taskDir);
 }
 
@@ -38,34 +63,17 @@ bool HoldsUninstallProgram(CFileManagementPrompt& files, const CTrimString& inst
   return files.ListFiles(installDir.JoinPath(kUninstallProgram), found);
 }
 
-// Empties the installation directory.  A file whose retry the user cancelled
-// stays: its name joins the exclusions (in every subdirectory) and the
-// emptying starts over, so each pass either finishes or skips one more name.
-bool EmptyInstallDir(CFileManagementPrompt& files, const CTrimString& installDir) {
-  while (!files.EmptyDirectory(installDir)) {
-    std::int32_t code = 0;
-    std::string argument;
-    files.GetError(code, argument);
-    if (code != kErrFileNotDeleted) return false;
-    CTrimString name;
-    CTrimString(argument).GetFileNamePart(name);
-    // An excluded name is never listed, so it cannot fail again; should it,
-    // starting over would never end.
-    if (name.empty() || files.IsExcluded(name)) return false;
-    files.AddExclusion(name);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool CUninstallApp::RemoveProductFiles(const CTrimString& taskDir) {
-  CFileManagementPrompt files;
   // No task directory was read: an empty one would make the patterns name
   // the root of the current drive.  One equal to the installation directory
   // is emptied with it below.
-  if (!taskDir.empty() && taskDir != m_strInstallDir) RemoveTaskFiles(files, taskDir);
-  files.DeleteFile(kMarkerFile);
+  if (!taskDir.empty() && taskDir != m_strInstallDir) RemoveTaskFiles(taskDir);
+  // Nobody is asked about the marker, so a marker left fails the stage: its
+  // failure message is the only word the user gets of it.
+  CFileManagementPrompt files;
+  const bool markerGone = files.DeleteFile(kMarkerFile);
 
   // The task files and the marker carry the product's own names and do not
   // depend on the installation directory, so they go even when that turns
@@ -73,7 +81,11 @@ bool CUninstallApp::RemoveProductFiles(const CTrimString& taskDir) {
   if (!HoldsUninstallProgram(files, m_strInstallDir)) return false;
   files.AddExclusion(kUninstallProgram);
   files.AddExclusion(kInstallLog);
-  return EmptyInstallDir(files, m_strInstallDir);
+  // Emptied: a file whose retry the user cancelled stays, and so does every
+  // file of its name.
+  const bool emptied =
+      SkippingCancelledFiles(files, [&] { return files.EmptyDirectory(m_strInstallDir); });
+  return emptied && markerGone;
 }
 
 }  // namespace kw

@@ -81,10 +81,16 @@ bool CUninstallApp::RemoveRegistryItems(CTrimString& taskDir) {
   bool result = true;
   for (const RegistryStep& step : kRegistrySteps) {
     switch (step.action) {
-      case RegistryAction::kReadTaskDirectory:
-        // Unreadable: stage 4 simply has no task directory to clean.
-        registry.ReadStringValue(step.root, step.keyPath, step.valueName, taskDir);
+      case RegistryAction::kReadTaskDirectory: {
+        // Unreadable: stage 4 simply has no task directory to clean.  Read:
+        // a path, whose blanks at either end are no part of it (taken with
+        // them, the patterns would be trimmed and the directory not).
+        std::string value;
+        if (registry.ReadStringValue(step.root, step.keyPath, step.valueName, value)) {
+          taskDir = value;
+        }
         break;
+      }
       case RegistryAction::kDeleteTree:
         if (!registry.DeleteKeyTree(step.root, step.keyPath)) result = false;
         break;

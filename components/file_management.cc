@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::uint32_t kWaitPauseMs = 1000;
 
+bool IsSelfOrParent(const std::string& name) { return name == "." || name == ".."; }
+
 bool IsDriveRoot(const std::string& path) {
   // "C:" once its backslashes are gone.
   return path.size() == 2 && path[1] == ':' &&
@@ -45,8 +47,11 @@ bool CFileManagement::Exists(const std::string& path) {
   FindEntry entry;
   if (!search.First(searched, &entry)) return false;
   do {
-    const CTrimString name = entry.name;
-    if (name.empty() || name[0] != '.') return true;
+    // Only the two entries every directory lists for itself and its parent
+    // are nothing.  A name of its own may begin with a dot (".profile"), and
+    // a directory of that name skipped here would be left, full, by the
+    // emptying that asks this first.
+    if (!IsSelfOrParent(entry.name)) return true;
   } while (search.Next(&entry));
   return false;
 }
@@ -58,9 +63,11 @@ bool CFileManagement::List(const std::string& pattern, CCursorStringList& list, 
   FindEntry entry;
   if (search.First(pattern, &entry)) {
     do {
-      const CTrimString name = entry.name;
+      // Exactly as found: a name may begin with a blank, and the trimmed
+      // name would be another entry's, or nobody's.
+      const std::string& name = entry.name;
       if (directories) {
-        if (name == "." || name == ".." || !entry.IsDirectory()) continue;
+        if (IsSelfOrParent(name) || !entry.IsDirectory()) continue;
       } else if (entry.IsDirectory()) {
         continue;
       }
@@ -90,10 +97,16 @@ bool CFileManagement::IsBusy(const std::string& path) {
   return !file.Open(path, FileOpenMode::kReadExisting);
 }
 
+bool CFileManagement::RemoveFileForGood(const std::string& path) {
+  // A deletion reported done is believed only once the file cannot be
+  // found: a resident guard or a synchronising tool may put it straight back.
+  return Os().RemoveFile(path) && !Exists(path);
+}
+
 bool CFileManagement::DeleteFile(const std::string& path) {
   if (!Exists(path)) return true;
   Os().ClearReadOnly(path);
-  if (Os().RemoveFile(path)) return true;
+  if (RemoveFileForGood(path)) return true;
   SetError(kErrFileNotDeleted, path);
   return false;
 }

@@ -22,14 +22,15 @@ class CFileManagement : public CErrorInfo {
   // Whether the program runs on Windows NT (not Windows 95).
   bool IsWindowsNT();
 
-  // Whether a search for the path or pattern finds an entry whose name does
-  // not begin with '.'.  A directory written with trailing backslashes is
-  // found as that directory; a drive root exists when its drive does.
+  // Whether a search for the path or pattern finds an entry other than "."
+  // and "..".  A directory written with trailing backslashes is found as
+  // that directory; a drive root exists when its drive does.
   bool Exists(const std::string& path);
 
   // Lists, at the head of the list (so in the reverse of the order found),
   // the subdirectories (or files) that the pattern matches, leaving out "."
   // and "..", excluded names and a repetition of the name added just before.
+  // Names are listed exactly as found, blanks at their ends included.
   // 141 (142) with the pattern when nothing was listed.
   bool ListDirectories(const std::string& pattern, CCursorStringList& list);
   bool ListFiles(const std::string& pattern, CCursorStringList& list);
@@ -38,7 +39,8 @@ class CFileManagement : public CErrorInfo {
   bool IsBusy(const std::string& path);
 
   // Deletes a file, clearing its read-only attribute first.  True when it is
-  // gone (or was never there); 113 with the path otherwise.
+  // gone (or was never there); 113 with the path otherwise, also when the
+  // deletion was reported but the file is still there.
   bool DeleteFile(const std::string& path);
 
   // Waits in one-second pauses until the file is free.  A non-zero budget
@@ -54,6 +56,9 @@ class CFileManagement : public CErrorInfo {
   static void ResetWaitBudget();
 
  protected:
+  // Deletes the file; true only when it is then gone.  Records nothing.
+  bool RemoveFileForGood(const std::string& path);
+
   CCursorStringList m_lstExclusions;
 
  private:

@@ -15,11 +15,16 @@ constexpr std::int32_t kMaxDepth = 7;
 // itself always on top.
 constexpr std::uint32_t kPromptStyle = kMbRetryCancel | kMbIconError | kMbTopmost;
 
-// A listed name's path.  A pattern without a directory part was searched in
-// the current directory, so its names are used as they are: joining them
-// to the empty text would put them in the root of the current drive.
+// A listed name's path, the name joined exactly as listed: JoinPath would
+// trim a name that begins with a blank into another entry's name.  A pattern
+// without a directory part was searched in the current directory, so its
+// names are used as they are: joining them to the empty text would put them
+// in the root of the current drive.
 std::string PathInDirectory(const CTrimString& directory, const std::string& name) {
-  return directory.empty() ? name : directory.JoinPath(name);
+  if (directory.empty()) return name;
+  std::string path = directory;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path + "\\" + name;
 }
 
 }  // namespace
@@ -44,7 +49,7 @@ bool CFileManagementPrompt::DeleteFiles(const std::string& pattern) {
     const std::string path = PathInDirectory(directory, name);
     // The read-only mark is left as it is: whoever set it wanted the file
     // kept, so the user decides through the prompt.
-    while (!Os().RemoveFile(path)) {
+    while (!RemoveFileForGood(path)) {
       if (!PromptRetry(kErrFileNotDeleted, path)) {
         SetError(kErrFileNotDeleted, path);
         return false;
@@ -79,7 +84,7 @@ bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory) {
   while (subdirectories.GetNextString(name)) {
     // The first failure stops the whole emptying: its error is the one the
     // caller reads, and nothing after it is touched.
-    if (!RemoveTree(directory.JoinPath(name))) return false;
+    if (!RemoveTree(PathInDirectory(directory, name))) return false;
   }
   return DeleteFiles(everything);
 }

@@ -21,8 +21,9 @@ class CFileManagementPrompt : public CFileManagement {
 
   // Deletes the files that the pattern (a directory part and a file pattern)
   // matches, leaving out excluded names; a read-only file is not made
-  // writable first.  True unless the user cancelled a deletion: then 113
-  // with that file's path, and the files not yet reached are left.
+  // writable first, and a file still there after its deletion was not
+  // deleted.  True unless the user cancelled a deletion: then 113 with that
+  // file's path, and the files not yet reached are left.
   bool DeleteFiles(const std::string& pattern);
 
   // Removes everything inside the directory except excluded names (and what

@@ -289,6 +289,20 @@ std::vector<std::string> SimFileSystem::Dump() const {
   return lines;
 }
 
+std::map<std::string, std::string> SimFileSystem::Snapshot() const {
+  std::map<std::string, std::string> entries;
+  ForEachNode(m_root, [&](const std::shared_ptr<Node>& node) {
+    if (node == m_root) return;
+    if (!node->linkTarget.empty()) {
+      entries[PathOf(node)] = "L " + node->linkTarget;
+    } else {
+      const std::string kind = node->isDirectory ? "D" : "F";
+      entries[PathOf(node)] = kind + (node->readOnly ? "R" : " ") + node->content;
+    }
+  });
+  return entries;
+}
+
 FindHandle SimFileSystem::FindFirst(const std::string& pattern, FindEntry* entry) {
   // A path that ends in a backslash names no entry: the search finds nothing,
   // as FindFirstFileA does on Windows.
@@ -342,6 +356,10 @@ void SimFileSystem::FindClose(FindHandle search) { m_searches.erase(search.value
 
 void SimFileSystem::FailCall(FileCall call, int nth) {
   m_failingCalls.insert({call, m_callCounts[call] + nth});
+}
+
+void SimFileSystem::RestoreAfterRemoval(const std::string& path) {
+  m_restored.insert(Upper(FullPath(path)));
 }
 
 bool SimFileSystem::CallFails(FileCall call) {
@@ -421,6 +439,7 @@ bool SimFileSystem::RemoveFile(const std::string& path) {
     if (!hold.shareDelete) return false;
   }
   if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
+  if (m_restored.count(Upper(PathOf(node))) != 0) AddFile(PathOf(node), node->content);
   return true;
 }
 

@@ -58,6 +58,10 @@ class SimFileSystem {
   // links, "F " for files with their size and R when read-only), sorted: for
   // comparing whole drive states.
   std::vector<std::string> Dump() const;
+  // Every entry of the drive by its full path: "D ", "L " and its target, or
+  // "F " (or "FR" when read-only) and the file's bytes; for telling exactly
+  // what a run changed.
+  std::map<std::string, std::string> Snapshot() const;
   std::size_t OpenHandleCount() const { return m_files.size() + m_searches.size(); }
 
   // The full form of a path as the program's current directory resolves it
@@ -78,6 +82,10 @@ class SimFileSystem {
   // The drive fills up once this many more bytes have been written through
   // the port: the write that goes beyond puts what fits and fails.
   void FillUpAfter(std::size_t bytes) { m_bytesUntilFull = bytes; }
+  // The file comes back, with its content, every time it is deleted through
+  // the port: a resident guard or a synchronising tool restoring it.  The
+  // deletion itself reports success.
+  void RestoreAfterRemoval(const std::string& path);
 
   // --- The port's file calls ----------------------------------------------
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry);
@@ -127,6 +135,7 @@ class SimFileSystem {
   std::map<FileCall, int> m_callCounts;
   std::set<std::pair<FileCall, int>> m_failingCalls;  // (kind, number of the call)
   std::size_t m_bytesUntilFull = std::numeric_limits<std::size_t>::max();
+  std::set<std::string> m_restored;  // upper-cased full paths
 };
 
 // Whether a name matches a FindFirstFile pattern: '*' any run of characters,

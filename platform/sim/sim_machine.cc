@@ -125,7 +125,11 @@ void SimMachine::GiveTurns(std::uint32_t milliseconds) {
   const std::size_t count = m_processes.size();
   for (std::size_t i = 0; i < count; ++i) {
     SimProcess& process = *m_processes[i];
-    if (!process.m_running || process.m_suspendCount > 0) continue;
+    if (!process.m_running) continue;
+    if (process.m_suspendCount > 0) {
+      process.m_program->OnFrozenTurn(process);
+      continue;
+    }
     process.m_runTimeMs += milliseconds;
     process.m_program->OnTurn(process);
   }

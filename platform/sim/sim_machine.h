@@ -36,6 +36,10 @@ class SimProgram {
   virtual void OnStart(SimProcess& /*self*/) {}
   // At every pause of the machine while the main thread runs.
   virtual void OnTurn(SimProcess& /*self*/) {}
+  // At every pause while the main thread is suspended: the main thread does
+  // nothing, yet the process can still end (another of its threads fails,
+  // or the user ends it from the task list).
+  virtual void OnFrozenTurn(SimProcess& /*self*/) {}
   // A close request (WM_CLOSE) reached one of its windows.  By default the
   // program closes that window and ends, as a plain Windows program does.
   virtual void OnCloseRequest(SimProcess& self, WindowHandle window);

@@ -235,9 +235,14 @@ long SimRegistry::DeleteNode(const std::shared_ptr<Node>& target) {
   if (!node->subkeys.empty()) {
     if (m_deletion == KeyDeletion::kRefuseWithSubkeys) return kErrorAccessDenied;
     // Windows 95 clears the subkeys first; one that refuses leaves the key
-    // with a subkey, which then cannot go either.
+    // with a subkey, which then cannot go either.  So does one whose deletion
+    // is only pretended.
     while (!node->subkeys.empty()) {
-      if (DeleteNode(node->subkeys.front()) != kErrorSuccess) return kErrorAccessDenied;
+      const std::shared_ptr<Node> first = node->subkeys.front();
+      if (DeleteNode(first) != kErrorSuccess ||
+          (!node->subkeys.empty() && node->subkeys.front() == first)) {
+        return kErrorAccessDenied;
+      }
     }
   }
   std::shared_ptr<Node> parent = node->parent.lock();

@@ -20,6 +20,11 @@ class SimUninstaller : public sim::SimProgram {
     Step(self);
   }
   void OnTurn(SimProcess& self) override { Step(self); }
+  void OnFrozenTurn(SimProcess& self) override {
+    if (!m_script.crashesWhileFrozen) return;
+    self.Note("crashes while frozen");
+    self.Exit();
+  }
 
  private:
   void Step(SimProcess& self) {

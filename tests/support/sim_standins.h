@@ -24,6 +24,7 @@ struct UninstallerScript {
   bool userAgrees = true;
   int logEntries = 5;                   // removed one per turn after Yes
   bool endsBeforeQuestion = false;      // crashes before it asks anything
+  bool crashesWhileFrozen = false;      // ends at the first pause it spends frozen
 };
 
 // The setup-log uninstaller: asks its question, ends on No, and on Yes shows
@@ -37,9 +38,9 @@ struct ProductProgramScript {
   std::string windowTitle;
   std::vector<std::string> heldFiles;   // full paths
   std::int64_t exitDelayMs = 0;         // keeps holding this long after the request
-  std::int64_t releaseAtMs = -1;        // lets go of its files at this run time
   bool refusesToClose = false;          // ignores the request
   bool hung = false;                    // never answers messages
+  std::int64_t releaseAtMs = -1;        // lets go of its files at this run time
 };
 void InstallProductProgram(sim::SimMachine& machine, const std::string& path,
                            const ProductProgramScript& script);

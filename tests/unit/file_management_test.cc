@@ -46,8 +46,7 @@ TEST_F(FileManagementTest, ExistsIgnoresDotNamesAndFindsDirectoriesWrittenWithBa
 }
 
 TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExcludeIgnoringCase) {
-  // "X " is taken trimmed, as the same name as the "X" found just before it.
-  for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", "GAMMA.DAT", "X", "X "}) {
+  for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", "GAMMA.DAT", "X"}) {
     Files().AddFile(std::string("C:\\K-WARD\\") + name);
   }
   Files().AddDirectory("C:\\K-WARD\\SUB");
@@ -67,6 +66,18 @@ TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExcludeIgnoringCase) {
   m_files.AddExclusion("sub");
   EXPECT_FALSE(m_files.ListDirectories("C:\\K-WARD\\*.*", list));
   EXPECT_EQ(TakeCode(&argument), 141);
+}
+
+TEST_F(FileManagementTest, NamesAreListedAndFoundExactly) {
+  // A name may begin with a blank or a dot: trimmed or passed over, it
+  // would name another entry or none, and the entry would be left behind.
+  Files().AddFile("C:\\DIR\\ A");
+  Files().AddFile("C:\\DIR\\A");
+  Files().AddFile("C:\\DIR\\.profile\\B");
+  CCursorStringList list;
+  ASSERT_TRUE(m_files.ListFiles("C:\\DIR\\*", list));
+  EXPECT_EQ(Walk(list), (std::vector<std::string>{"A", " A"}));
+  EXPECT_TRUE(m_files.Exists("C:\\DIR\\.profile"));
 }
 
 TEST_F(FileManagementTest, DeletionClearsReadOnlyAndTakesMissingAsDone) {
