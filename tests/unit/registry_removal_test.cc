@@ -1,9 +1,8 @@
-// Listing and removing registry keys and values, where key deletion refuses
-// keys with subkeys (Windows NT) and where it takes them along (Windows 95).
+// Removing registry keys and values where key deletion refuses keys with
+// subkeys (Windows NT) and where it takes them along (Windows 95).
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,189 +12,119 @@
 namespace kw {
 namespace {
 
-constexpr const char* kDumpPrefix = "HKEY_CURRENT_USER\\Software\\";
-
 enum class On { kNt, k95, kBoth };
+enum class Op { kTree, kKey, kSubkeys, kValue };
 
-struct RemovalCase {
+// Machines are written below HKCU\Software, one entry each: a key
+// ("T\\A"), a text value ("V [name]=text") or a switch of a key ("!read T").
+struct Case {
   const char* name;
   On on;
-  std::vector<std::string> keys;                     // created below HKCU\Software
-  std::function<void(sim::SimRegistry&)> arrange;    // switches, values
-  std::function<bool(CRegistry&)> act;
+  std::vector<std::string> machine;
+  Op op;
+  const char* path;
+  const char* valueName;
   bool result;
   std::int32_t code;
   std::string argument;
-  std::vector<std::string> left;  // keys and values below HKCU\Software afterwards
+  std::vector<std::string> left;  // keys and "key [value]" afterwards
+  bool windows95 = false;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
-
-RegKey Hkcu() { return kHkeyCurrentUser; }
-std::function<void(sim::SimRegistry&)> Nothing() { return [](sim::SimRegistry&) {}; }
-sim::KeySwitches& SwitchesOf(sim::SimRegistry& registry, const std::string& below) {
-  return registry.Switches(kHkeyCurrentUser, "Software\\" + below);
-}
-
-std::vector<RemovalCase> Cases() {
-  const std::string longText(600, 'L');
-  auto tree = [](const char* path) {
-    return [path](CRegistry& r) { return r.DeleteKeyTree(Hkcu(), path); };
-  };
-  auto value = [](const char* name) {
-    return [name](CRegistry& r) { return r.DeleteValue(Hkcu(), "\\Software\\V\\", name); };
-  };
-  return {
-      {"missing tree", On::kBoth, {"Other"}, Nothing(), tree("Software\\T"), true, 0, "", {"Other"}},
-      // NT refuses A while A1 is there: A is cleared first, and the refusal
-      // stays recorded although the tree went.
-      {"tree depth first on NT", On::kNt, {"T\\A\\A1", "T\\B", "Other"}, Nothing(),
-       tree("\\Software\\T"), true, 117, "A", {"Other"}},
-      {"tree on 95", On::k95, {"T\\A\\A1", "T\\B", "Other"}, Nothing(), tree("\\Software\\T"), true,
-       0, "", {"Other"}},
-      {"trailing backslashes", On::kBoth, {"T\\A"}, Nothing(), tree("Software\\T\\\\"), true, 0,
-       "", {}},
-      // The names are used exactly, also in the paths of the recursion.
-      {"names with blanks at either end", On::kNt, {"T\\ Lead\\x", "T\\Trail \\y"}, Nothing(),
-       tree("Software\\T"), true, 117, "Trail ", {}},
-      {"subkey that never goes", On::kBoth, {"T\\A\\A1", "T\\B"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T\\A").refuseDeletion = true; },
-       tree("Software\\T"), false, 117, "Software\\T\\A", {"T", "T\\A", "T\\B"}},
-      {"readable but not writable", On::kBoth, {"T\\A"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T").refuseFullAccess = true; }, tree("Software\\T"),
-       false, 115, "Software\\T", {"T", "T\\A"}},
-      {"refuses reading yet is there", On::kBoth, {"T"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T").refuseRead = true; }, tree("Software\\T"), false,
-       115, "Software\\T", {"T"}},
-      {"deletion reported but key stays", On::kBoth, {"T"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T").fakeDeletion = true; }, tree("Software\\T"),
-       false, 134, "T", {"T"}},
-      {"subkeys only", On::kNt, {"T\\A\\A1", "T\\B"}, Nothing(),
-       [](CRegistry& r) { return r.DeleteSubkeys(Hkcu(), "Software\\T"); }, true, 117, "A", {"T"}},
-      // The root is never a target, however the path is written.
-      {"root refused by the tree", On::kBoth, {"T"}, Nothing(), tree("\\\\"), false, 117, "\\\\",
-       {"T"}},
-      {"root refused by the key", On::kBoth, {"T"}, Nothing(),
-       [](CRegistry& r) { return r.DeleteKey(Hkcu(), ""); }, false, 117, "", {"T"}},
-      {"root refused by the subkeys", On::kBoth, {"T"}, Nothing(),
-       [](CRegistry& r) { return r.DeleteSubkeys(Hkcu(), "\\"); }, false, 117, "\\", {"T"}},
-      {"root refused by the value", On::kBoth, {"T"},
-       [](sim::SimRegistry& r) { r.SetString(kHkeyCurrentUser, "", "v", "x"); },
-       [](CRegistry& r) { return r.DeleteValue(Hkcu(), "\\", "v"); }, false, 117, "\\", {"T"}},
-      // Values.
-      {"long value is there and goes", On::kBoth, {},
-       [longText](sim::SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\V", "ZRP95", longText);
-         r.SetString(kHkeyCurrentUser, "Software\\V", "Sibling", "s");
-       },
-       value("ZRP95"), true, 0, "", {"V", "V [Sibling]"}},
-      {"unnamed value holding text goes", On::kBoth, {},
-       [](sim::SimRegistry& r) { r.SetString(kHkeyCurrentUser, "Software\\V", "", "{guid}"); },
-       value(""), true, 0, "", {"V"}},
-      {"empty unnamed value counts as none", On::kBoth, {},
-       [](sim::SimRegistry& r) { r.SetString(kHkeyCurrentUser, "Software\\V", "", ""); }, value(""),
-       true, 0, "", {"V", "V []"}},
-      {"missing value", On::kBoth, {"V"}, Nothing(), value("ZRP95"), true, 0, "", {"V"}},
-      {"missing key", On::kBoth, {}, Nothing(), value("ZRP95"), true, 0, "", {}},
-      {"value deletion refused", On::kBoth, {},
-       [](sim::SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\V", "ZRP95", "x");
-         SwitchesOf(r, "V").refuseValueDeletion = true;
-       },
-       value("ZRP95"), false, 117, "Software\\V", {"V", "V [ZRP95]"}},
-      {"value in a key that refuses reading", On::kBoth, {},
-       [](sim::SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\V", "ZRP95", "x");
-         SwitchesOf(r, "V").refuseRead = true;
-       },
-       value("ZRP95"), false, 115, "Software\\V", {"V", "V [ZRP95]"}},
-  };
-}
-
-class RegistryRemovalTest : public testing::SimTest,
-                            public ::testing::WithParamInterface<std::pair<RemovalCase, bool>> {
- protected:
-  // What is left below HKCU\Software: key paths, and "key [value]".
-  std::vector<std::string> Left() {
-    std::vector<std::string> left;
-    for (const std::string& line : Registry().Dump()) {
-      if (line.rfind(kDumpPrefix, 0) != 0) continue;
-      std::string entry = line.substr(std::string(kDumpPrefix).size());
-      const std::string::size_type value = entry.find(" [");
-      if (value != std::string::npos) entry = entry.substr(0, entry.find(']', value) + 1);
-      left.push_back(entry);
-    }
-    return left;
+void Build(sim::SimRegistry& r, const std::string& entry) {
+  static const std::map<std::string, bool sim::KeySwitches::*> kSwitches = {
+      {"read", &sim::KeySwitches::refuseRead},     {"full", &sim::KeySwitches::refuseFullAccess},
+      {"delete", &sim::KeySwitches::refuseDeletion}, {"fake", &sim::KeySwitches::fakeDeletion},
+      {"values", &sim::KeySwitches::refuseValueDeletion}};
+  const std::string::size_type blank = entry.find(' '), value = entry.find(" [");
+  if (entry[0] == '!') {
+    r.Switches(kHkeyCurrentUser, "Software\\" + entry.substr(blank + 1)).*
+        kSwitches.at(entry.substr(1, blank - 1)) = true;
+  } else if (value != std::string::npos) {
+    const std::string::size_type close = entry.find("]=");
+    r.SetString(kHkeyCurrentUser, "Software\\" + entry.substr(0, value),
+                entry.substr(value + 2, close - value - 2), entry.substr(close + 2));
+  } else {
+    r.CreateKey(kHkeyCurrentUser, "Software\\" + entry);
   }
+}
+
+const std::string kLong = "V [ZRP95]=" + std::string(600, 'L');  // beyond the 500 bytes read
+const std::vector<Case> kCases = {
+    // NT refuses A while A1 is there: A is cleared first, and the refusal
+    // stays recorded although the tree went.
+    {"DepthFirst", On::kNt, {"T\\A\\A1", "T\\B", "Other"}, Op::kTree, "\\Software\\T\\\\", "",
+     true, 117, "A", {"Other"}},
+    {"Whole", On::k95, {"T\\A\\A1", "T\\B", "Other"}, Op::kTree, "\\Software\\T\\\\", "", true, 0,
+     "", {"Other"}},
+    // The names are used exactly, also in the paths of the recursion.
+    {"NamesWithBlanksAtEitherEnd", On::kNt, {"T\\ Lead\\x", "T\\Trail \\y"}, Op::kTree,
+     "Software\\T", "", true, 117, "Trail ", {}},
+    {"SubkeyThatNeverGoes", On::kBoth, {"T\\A\\A1", "T\\B", "!delete T\\A"}, Op::kTree,
+     "Software\\T", "", false, 117, "Software\\T\\A", {"T", "T\\A", "T\\B"}},
+    {"ReadableButNotWritable", On::kBoth, {"T\\A", "!full T"}, Op::kTree, "Software\\T", "", false,
+     115, "Software\\T", {"T", "T\\A"}},
+    {"RefusesReadingYetIsThere", On::kBoth, {"T", "!read T"}, Op::kTree, "Software\\T", "", false,
+     115, "Software\\T", {"T"}},
+    {"DeletionReportedButKeyStays", On::kBoth, {"T", "!fake T"}, Op::kTree, "Software\\T", "",
+     false, 134, "T", {"T"}},
+    {"SubkeysOnly", On::kNt, {"T\\A\\A1", "T\\B"}, Op::kSubkeys, "Software\\T", "", true, 117, "A",
+     {"T"}},
+    // The root is never a target, however the path is written.
+    {"RootTree", On::kBoth, {"T"}, Op::kTree, "\\\\", "", false, 117, "\\\\", {"T"}},
+    {"RootKey", On::kBoth, {"T"}, Op::kKey, "", "", false, 117, "", {"T"}},
+    {"RootSubkeys", On::kBoth, {"T"}, Op::kSubkeys, "\\", "", false, 117, "\\", {"T"}},
+    {"RootValue", On::kBoth, {"T"}, Op::kValue, "\\", "v", false, 117, "\\", {"T"}},
+    {"LongValue", On::kBoth, {kLong, "V [Sibling]=s"}, Op::kValue, "\\Software\\V\\", "ZRP95",
+     true, 0, "", {"V", "V [Sibling]"}},
+    {"EmptyUnnamedValueIsNone", On::kBoth, {"V []="}, Op::kValue, "Software\\V", "", true, 0, "",
+     {"V", "V []"}},
+    {"ValueDeletionRefused", On::kBoth, {"V [ZRP95]=x", "!values V"}, Op::kValue, "Software\\V",
+     "ZRP95", false, 117, "Software\\V", {"V", "V [ZRP95]"}},
+    {"ValueInKeyRefusingReading", On::kBoth, {"V [ZRP95]=x", "!read V"}, Op::kValue,
+     "Software\\V", "ZRP95", false, 115, "Software\\V", {"V", "V [ZRP95]"}},
 };
+
+std::vector<Case> CasesOn(bool windows95) {
+  std::vector<Case> cases;
+  for (Case c : kCases) {
+    c.windows95 = windows95;
+    if (c.on != (windows95 ? On::kNt : On::k95)) cases.push_back(c);
+  }
+  return cases;
+}
+
+class RegistryRemovalTest : public testing::SimTest, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(RegistryRemovalTest, RemovesExactlyWhatItShould) {
-  const RemovalCase& c = GetParam().first;
-  if (GetParam().second) Machine().BecomeWindows95();
-  for (const std::string& key : c.keys) Registry().CreateKey(kHkeyCurrentUser, "Software\\" + key);
-  c.arrange(Registry());
-  CRegistry registry;
-  EXPECT_EQ(c.act(registry), c.result);
+  const Case& c = GetParam();
+  if (c.windows95) Machine().BecomeWindows95();
+  for (const std::string& entry : c.machine) Build(Registry(), entry);
+  CRegistry r;
+  const RegKey cu = kHkeyCurrentUser;
+  EXPECT_EQ(c.op == Op::kTree      ? r.DeleteKeyTree(cu, c.path)
+            : c.op == Op::kKey     ? r.DeleteKey(cu, c.path)
+            : c.op == Op::kSubkeys ? r.DeleteSubkeys(cu, c.path)
+                                   : r.DeleteValue(cu, c.path, c.valueName),
+            c.result);
   std::int32_t code = 0;
   std::string argument;
-  registry.GetError(code, argument);
+  r.GetError(code, argument);
   EXPECT_EQ(code, c.code);
   EXPECT_EQ(argument, c.argument);
-  EXPECT_EQ(Left(), c.left);
-}
-
-std::vector<std::pair<RemovalCase, bool>> Runs() {
-  std::vector<std::pair<RemovalCase, bool>> runs;
-  for (const RemovalCase& c : Cases()) {
-    if (c.on != On::k95) runs.emplace_back(c, false);
-    if (c.on != On::kNt) runs.emplace_back(c, true);
+  const std::string below = "HKEY_CURRENT_USER\\Software\\";
+  std::vector<std::string> left;
+  for (const std::string& line : Registry().Dump()) {
+    if (line.rfind(below, 0) != 0) continue;
+    left.push_back(line.substr(below.size(), line.find(" type ") - below.size()));  // no data
   }
-  return runs;
+  EXPECT_EQ(left, c.left);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RegistryRemovalTest, ::testing::ValuesIn(Runs()),
-                         [](const auto& run) {
-                           std::string name = run.param.first.name;
-                           name += run.param.second ? " 95" : " NT";
-                           for (char& ch : name) {
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
-                         });
-
-class SubkeyListTest : public testing::SimTest {};
-
-TEST_F(SubkeyListTest, NamesComeInReverseOrderAndTheListIsKeptOnFailure) {
-  for (const char* name : {"Bravo", "alpha", " Charlie "}) {
-    Registry().CreateKey(kHkeyCurrentUser, std::string("Software\\Co\\") + name);
-  }
-  Registry().CreateKey(kHkeyCurrentUser, "Software\\Empty");
-  Registry().CreateKey(kHkeyCurrentUser, "Software\\Locked\\Sub");
-  Registry().Switches(kHkeyCurrentUser, "Software\\Locked").refuseFullAccess = true;
-
-  CRegistry registry;
-  CCursorStringList list;
-  ASSERT_TRUE(registry.EnumSubkeys(kHkeyCurrentUser, "\\Software\\Co\\", list));
-  EXPECT_TRUE(list.IsAtEnd());
-  std::vector<std::string> names;
-  std::string name;
-  for (list.Rewind(); list.GetNextString(name);) names.push_back(name);
-  // The platform lists " Charlie ", alpha, Bravo; each went to the head.
-  EXPECT_EQ(names, (std::vector<std::string>{"Bravo", "alpha", " Charlie "}));
-
-  std::int32_t code = 0;
-  std::string argument;
-  EXPECT_FALSE(registry.EnumSubkeys(kHkeyCurrentUser, "Software\\Locked", list));
-  registry.GetError(code, argument);
-  EXPECT_EQ(code, 115);
-  EXPECT_EQ(list.GetCount(), 3);
-
-  EXPECT_FALSE(registry.EnumSubkeys(kHkeyCurrentUser, "\\Software\\Empty", list));
-  registry.GetError(code, argument);
-  EXPECT_EQ(code, 143);
-  EXPECT_EQ(argument, "\\Software\\Empty");
-  EXPECT_EQ(list.GetCount(), 0);
-}
+auto Named = [](const auto& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Nt, RegistryRemovalTest, ::testing::ValuesIn(CasesOn(false)), Named);
+INSTANTIATE_TEST_SUITE_P(Win95, RegistryRemovalTest, ::testing::ValuesIn(CasesOn(true)), Named);
 
 }  // namespace
 }  // namespace kw
