@@ -73,7 +73,7 @@ const std::vector<Case> kCases = {
      {"T"}},
     // The root is never a target, however the path is written.
     {"RootTree", On::kBoth, {"T"}, Op::kTree, "\\\\", "", false, 117, "\\\\", {"T"}},
-    {"RootKey", On::kBoth, {"T"}, Op::kKey, "", "", false, 117, "", {"T"}},
+    {"RootKey", On::kBoth, {"T"}, Op::kKey, "\\", "", false, 117, "\\", {"T"}},
     {"RootSubkeys", On::kBoth, {"T"}, Op::kSubkeys, "\\", "", false, 117, "\\", {"T"}},
     {"RootValue", On::kBoth, {"T"}, Op::kValue, "\\", "v", false, 117, "\\", {"T"}},
     {"LongValue", On::kBoth, {kLong, "V [Sibling]=s"}, Op::kValue, "\\Software\\V\\", "ZRP95",
