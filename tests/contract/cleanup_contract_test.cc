@@ -125,36 +125,29 @@ TEST_F(CleanupContractTest, AWindowNamesTheProcessThatMadeIt) {
   EXPECT_EQ(Os().WindowProcessId(WindowHandle{}), 0u);
 }
 
-TEST_F(CleanupContractTest, ANewFileIsWrittenOnlyUnderAFreeName) {
+// Saving replaces a file in steps that each leave a whole file in place:
+// the new content under a free name, by an open that only creates, then
+// moves that rename but never replace, nor move a file held open.
+TEST_F(CleanupContractTest, AFileIsReplacedInStepsThatNeverReplace) {
   const std::string bytes = "ECHO OFF\r\nLH \xE9t\xE9\rX\r\n\x1A tail";  // bytes as they are
+  m_machine.MakeFile(File("DOSSTART.BAT"), "old");
   {
     ScopedFile file, second;
     ASSERT_TRUE(file.Open(File("NEW.TMP"), FileOpenMode::kReadWriteCreateNew));
     EXPECT_FALSE(second.Open(File("NEW.TMP"), FileOpenMode::kReadExisting));  // sharing denied
+    EXPECT_FALSE(Os().MoveEntry(File("NEW.TMP"), File("NEWER.TMP")));
     ASSERT_TRUE(Os().WriteWholeFile(file.Get(), bytes));
   }
   ScopedFile file;
-  EXPECT_FALSE(file.Open(File("NEW.TMP"), FileOpenMode::kReadWriteCreateNew));
-  EXPECT_EQ(Content("NEW.TMP"), bytes);
+  EXPECT_FALSE(file.Open(File("dosstart.bat"), FileOpenMode::kReadWriteCreateNew));
   EXPECT_FALSE(file.Open(File("Missing\\NEW.TMP"), FileOpenMode::kReadWriteCreateNew));
-}
-
-TEST_F(CleanupContractTest, AMoveRenamesButNeverReplaces) {
-  m_machine.MakeFile(File("DOSSTART.BAT"), "old");
-  m_machine.MakeFile(File("NEW.TMP"), "new");
   EXPECT_FALSE(Os().MoveEntry(File("NEW.TMP"), File("dosstart.bat")));
-  EXPECT_EQ(Content("DOSSTART.BAT"), "old");
   EXPECT_FALSE(Os().MoveEntry(File("MISSING.TMP"), File("OTHER.TMP")));
-  // A file held open elsewhere stays where it is.
-  const std::uintptr_t hold = m_machine.HoldOpen(File("DOSSTART.BAT"));
-  ASSERT_NE(hold, 0u);
-  EXPECT_FALSE(Os().MoveEntry(File("DOSSTART.BAT"), File("OLD.TMP")));
-  m_machine.Release(hold);
-  // The replacement in steps: old aside, new in its place, old removed.
+  EXPECT_EQ(Content("DOSSTART.BAT"), "old");
   ASSERT_TRUE(Os().MoveEntry(File("DOSSTART.BAT"), File("OLD.TMP")));
   ASSERT_TRUE(Os().MoveEntry(File("NEW.TMP"), File("DOSSTART.BAT")));
   EXPECT_TRUE(Os().RemoveFile(File("OLD.TMP")));
-  EXPECT_EQ(Content("DOSSTART.BAT"), "new");
+  EXPECT_EQ(Content("DOSSTART.BAT"), bytes);
   EXPECT_FALSE(m_machine.PathExists(File("NEW.TMP")));
 }
 
