@@ -94,7 +94,15 @@ const Case kCases[] = {
      With(kLeftovers, {"C:\\TASKS\\A.KWT"}), {}},
     {"TaskDirInsideInstallDir", "C:\\K-WARD\\TASKS", Adding({"C:\\K-WARD\\TASKS\\A.KWT"}), true,
      With(kLeftovers, {"C:\\K-WARD\\TASKS", "C:\\K-WARD\\TASKS\\A.KWT"}), {}},
-    {"TaskDirIsInstallDir", "C:\\K-WARD\\", nullptr, true, kLeftovers, {}},
+    // Its task files are asked about once, with the rest of the directory;
+    // whoever made one read-only wanted it kept, so the user decides.
+    {"TaskDirIsInstallDir", "C:\\K-WARD\\",
+     [](sim::SimMachine& m) {
+       m.Files().SetReadOnly("C:\\K-WARD\\OLD.KWT", true);
+       m.AnswerNextBox(kIdCancel);
+     },
+     true, With(kLeftovers, {}, "C:\\K-WARD\\OLD.KWT"),
+     {"The file C:\\K-WARD\\OLD.KWT failed to be deleted."}},
     // The patterns would name the root of the drive.
     {"NoTaskDirReadLeavesTheRootAlone", "", nullptr, true, kLeftovers, {}},
     // The task files and the marker still go.
@@ -116,14 +124,6 @@ const Case kCases[] = {
     // Nobody answered Retry: the file is skipped like a cancelled one.
     {"APromptThatCannotBeShownCountsAsCancel", "", HeldThenAnswered(0), true,
      With(kLeftovers, {}, kKward32), {kLockedPrompt}},
-    // Whoever made it read-only wanted it kept: the user decides.
-    {"AReadOnlyFileIsTheUsersToDecide", "",
-     [](sim::SimMachine& m) {
-       m.Files().SetReadOnly("C:\\K-WARD\\OLD.KWT", true);
-       m.AnswerNextBox(kIdCancel);
-     },
-     true, With(kLeftovers, {}, "C:\\K-WARD\\OLD.KWT"),
-     {"The file C:\\K-WARD\\OLD.KWT failed to be deleted."}},
 };
 
 class FileCleanupTest : public FileCleanupBase, public ::testing::WithParamInterface<Case> {};
