@@ -14,14 +14,7 @@ namespace {
 constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95";
 
-class LocateAndAwaitTest : public testing::SimTest {
- protected:
-  // A running program that shows a window of that title.
-  void RunProgram(const std::string& path, const char* title) {
-    testing::InstallProductProgram(Machine(), path, {title, {}, 0, false, false});
-    testing::LaunchProgram(Machine(), path);
-  }
-};
+class LocateAndAwaitTest : public testing::SimTest {};
 
 TEST_F(LocateAndAwaitTest, QuotedValuesAndTheWindowsDirectory) {
   // The three values the installation is looked for in, in their order.
@@ -55,7 +48,9 @@ TEST_F(LocateAndAwaitTest, QuotedValuesAndTheWindowsDirectory) {
 
 TEST_F(LocateAndAwaitTest, AnotherProgramsProgressWindowIsNoAnswer) {
   // Shown by another program before the uninstaller has even asked.
-  RunProgram("C:\\OTHER\\SETUP.EXE", testing::kProgressTitle);
+  testing::InstallProductProgram(Machine(), "C:\\SETUP.EXE",
+                                 {testing::kProgressTitle, {}, 0, false, false});
+  testing::LaunchProgram(Machine(), "C:\\SETUP.EXE");
   testing::RegisterInstallLocation(Machine());
   testing::InstallProductFiles(Machine());
   testing::UninstallerScript script;
@@ -75,7 +70,8 @@ TEST_F(LocateAndAwaitTest, TheAgentIsRestartedFromADirectoryWithBlanks) {
   Registry().SetString(kHkeyLocalMachine, kUninstallKey, "UninstallString",
                        "\"C:\\Program Files\\K-WARD\\KWUNINST.EXE\" /x");
   Files().AddFile("C:\\Program Files\\K-WARD\\ACTIVITY.dll");
-  RunProgram(agent, "K-Tasker");
+  testing::InstallProductProgram(Machine(), agent, {"K-Tasker", {}, 0, false, false});
+  testing::LaunchProgram(Machine(), agent);
   CUninstallApp app;
   ASSERT_TRUE(app.LocateInstallDir());
   app.StopAgent();
