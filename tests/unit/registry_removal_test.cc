@@ -1,201 +1,211 @@
-// Listing and removing registry keys and values, where key deletion refuses
-// keys with subkeys (Windows NT) and where it takes them along (Windows 95).
+// Removing registry keys and values where key deletion refuses keys with
+// subkeys (Windows NT) and where it takes them along (Windows 95), and the
+// registry clean-up stage on whole machines: which keys and values are left,
+// what the stage answers, and the task directory it hands on.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/uninstall_app.h"
 #include "components/registry.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
 namespace {
 
-constexpr const char* kDumpPrefix = "HKEY_CURRENT_USER\\Software\\";
+using Entries = std::vector<std::string>;
 
-enum class On { kNt, k95, kBoth };
+// Writes a machine, one entry each: a key ("CU Software\\T"), a text value
+// ("LM Key [name]=text") or a switch of a key ("!read CR Key"); roots are
+// CU, LM and CR.
+void Build(sim::SimRegistry& r, const Entries& entries) {
+  static const std::map<std::string, bool sim::KeySwitches::*> kSwitches = {
+      {"read", &sim::KeySwitches::refuseRead}, {"full", &sim::KeySwitches::refuseFullAccess},
+      {"delete", &sim::KeySwitches::refuseDeletion}, {"fake", &sim::KeySwitches::fakeDeletion},
+      {"values", &sim::KeySwitches::refuseValueDeletion}};
+  for (std::string entry : entries) {
+    std::string flag;
+    if (entry[0] == '!') {
+      flag = entry.substr(1, entry.find(' ') - 1);
+      entry.erase(0, flag.size() + 2);
+    }
+    const RegKey root = entry[0] == 'L' ? kHkeyLocalMachine
+                        : entry[1] == 'U' ? kHkeyCurrentUser : kHkeyClassesRoot;
+    const std::string key = entry.substr(3, entry.find(" [") - 3);
+    const std::string::size_type name = entry.find(" [") + 2, close = entry.find("]=");
+    if (!flag.empty()) {
+      r.Switches(root, key).*kSwitches.at(flag) = true;
+    } else if (close != std::string::npos) {
+      r.SetString(root, key, entry.substr(name, close - name), entry.substr(close + 2));
+    } else {
+      r.CreateKey(root, key);
+    }
+  }
+}
 
+// --- The removals ------------------------------------------------------------
+
+enum class Op { kTree, kKey, kSubkeys, kValue };
+
+// On Windows NT, unless the row says 95: no other row depends on the version.
 struct RemovalCase {
   const char* name;
-  On on;
-  std::vector<std::string> keys;                     // created below HKCU\Software
-  std::function<void(sim::SimRegistry&)> arrange;    // switches, values
-  std::function<bool(CRegistry&)> act;
+  bool windows95;
+  Entries machine;
+  Op op;
+  const char* path;  // below HKCU
+  const char* valueName;
   bool result;
-  std::int32_t code;
-  std::string argument;
-  std::vector<std::string> left;  // keys and values below HKCU\Software afterwards
+  std::string error;  // code and argument
+  Entries left;
 };
-
 void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
 
-RegKey Hkcu() { return kHkeyCurrentUser; }
-std::function<void(sim::SimRegistry&)> Nothing() { return [](sim::SimRegistry&) {}; }
-sim::KeySwitches& SwitchesOf(sim::SimRegistry& registry, const std::string& below) {
-  return registry.Switches(kHkeyCurrentUser, "Software\\" + below);
-}
-
-std::vector<RemovalCase> Cases() {
-  const std::string longText(600, 'L');
-  auto tree = [](const char* path) {
-    return [path](CRegistry& r) { return r.DeleteKeyTree(Hkcu(), path); };
-  };
-  auto value = [](const char* name) {
-    return [name](CRegistry& r) { return r.DeleteValue(Hkcu(), "\\Software\\V\\", name); };
-  };
-  return {
-      {"missing tree", On::kBoth, {"Other"}, Nothing(), tree("Software\\T"), true, 0, "", {"Other"}},
-      // NT refuses A while A1 is there: A is cleared first, and the refusal
-      // stays recorded although the tree went.
-      {"tree depth first on NT", On::kNt, {"T\\A\\A1", "T\\B", "Other"}, Nothing(),
-       tree("\\Software\\T"), true, 117, "A", {"Other"}},
-      {"tree on 95", On::k95, {"T\\A\\A1", "T\\B", "Other"}, Nothing(), tree("\\Software\\T"), true,
-       0, "", {"Other"}},
-      {"trailing backslashes", On::kBoth, {"T\\A"}, Nothing(), tree("Software\\T\\\\"), true, 0,
-       "", {}},
-      // The names are used exactly, also in the paths of the recursion.
-      {"names with blanks at either end", On::kNt, {"T\\ Lead\\x", "T\\Trail \\y"}, Nothing(),
-       tree("Software\\T"), true, 117, "Trail ", {}},
-      {"subkey that never goes", On::kBoth, {"T\\A\\A1", "T\\B"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T\\A").refuseDeletion = true; },
-       tree("Software\\T"), false, 117, "Software\\T\\A", {"T", "T\\A", "T\\B"}},
-      {"readable but not writable", On::kBoth, {"T\\A"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T").refuseFullAccess = true; }, tree("Software\\T"),
-       false, 115, "Software\\T", {"T", "T\\A"}},
-      {"refuses reading yet is there", On::kBoth, {"T"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T").refuseRead = true; }, tree("Software\\T"), false,
-       115, "Software\\T", {"T"}},
-      {"deletion reported but key stays", On::kBoth, {"T"},
-       [](sim::SimRegistry& r) { SwitchesOf(r, "T").fakeDeletion = true; }, tree("Software\\T"),
-       false, 134, "T", {"T"}},
-      {"subkeys only", On::kNt, {"T\\A\\A1", "T\\B"}, Nothing(),
-       [](CRegistry& r) { return r.DeleteSubkeys(Hkcu(), "Software\\T"); }, true, 117, "A", {"T"}},
-      // The root is never a target, however the path is written.
-      {"root refused by the tree", On::kBoth, {"T"}, Nothing(), tree("\\\\"), false, 117, "\\\\",
-       {"T"}},
-      {"root refused by the key", On::kBoth, {"T"}, Nothing(),
-       [](CRegistry& r) { return r.DeleteKey(Hkcu(), ""); }, false, 117, "", {"T"}},
-      {"root refused by the subkeys", On::kBoth, {"T"}, Nothing(),
-       [](CRegistry& r) { return r.DeleteSubkeys(Hkcu(), "\\"); }, false, 117, "\\", {"T"}},
-      {"root refused by the value", On::kBoth, {"T"},
-       [](sim::SimRegistry& r) { r.SetString(kHkeyCurrentUser, "", "v", "x"); },
-       [](CRegistry& r) { return r.DeleteValue(Hkcu(), "\\", "v"); }, false, 117, "\\", {"T"}},
-      // Values.
-      {"long value is there and goes", On::kBoth, {},
-       [longText](sim::SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\V", "ZRP95", longText);
-         r.SetString(kHkeyCurrentUser, "Software\\V", "Sibling", "s");
-       },
-       value("ZRP95"), true, 0, "", {"V", "V [Sibling]"}},
-      {"unnamed value holding text goes", On::kBoth, {},
-       [](sim::SimRegistry& r) { r.SetString(kHkeyCurrentUser, "Software\\V", "", "{guid}"); },
-       value(""), true, 0, "", {"V"}},
-      {"empty unnamed value counts as none", On::kBoth, {},
-       [](sim::SimRegistry& r) { r.SetString(kHkeyCurrentUser, "Software\\V", "", ""); }, value(""),
-       true, 0, "", {"V", "V []"}},
-      {"missing value", On::kBoth, {"V"}, Nothing(), value("ZRP95"), true, 0, "", {"V"}},
-      {"missing key", On::kBoth, {}, Nothing(), value("ZRP95"), true, 0, "", {}},
-      {"value deletion refused", On::kBoth, {},
-       [](sim::SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\V", "ZRP95", "x");
-         SwitchesOf(r, "V").refuseValueDeletion = true;
-       },
-       value("ZRP95"), false, 117, "Software\\V", {"V", "V [ZRP95]"}},
-      {"value in a key that refuses reading", On::kBoth, {},
-       [](sim::SimRegistry& r) {
-         r.SetString(kHkeyCurrentUser, "Software\\V", "ZRP95", "x");
-         SwitchesOf(r, "V").refuseRead = true;
-       },
-       value("ZRP95"), false, 115, "Software\\V", {"V", "V [ZRP95]"}},
-  };
-}
+const std::vector<RemovalCase> kRemovals = {
+    // NT refuses A while A1 is there: A is cleared first, and the refusal
+    // stays recorded although the tree went.
+    {"DepthFirst", false, {"CU T\\A\\A1", "CU T\\B", "CU Other"}, Op::kTree, "\\T\\\\", "", true,
+     "117 A", {"CU Other"}},
+    {"Whole", true, {"CU T\\A\\A1", "CU T\\B", "CU Other"}, Op::kTree, "\\T\\\\", "", true, "0 ",
+     {"CU Other"}},
+    // The names are used exactly, also in the paths of the recursion.
+    {"NamesWithBlanksAtEitherEnd", false, {"CU T\\ Lead\\x", "CU T\\Trail \\y"}, Op::kTree, "T",
+     "", true, "117 Trail ", {}},
+    {"SubkeyThatNeverGoes", false, {"CU T\\A\\A1", "CU T\\B", "!delete CU T\\A"}, Op::kTree, "T",
+     "", false, "117 T\\A", {"CU T\\A", "CU T\\B"}},
+    {"RefusesReadingYetIsThere", false, {"CU T", "!read CU T"}, Op::kTree, "T", "", false,
+     "115 T", {"CU T"}},
+    {"DeletionReportedButKeyStays", false, {"CU T", "!fake CU T"}, Op::kTree, "T", "", false,
+     "134 T", {"CU T"}},
+    // The root is never a target, however the path is written.
+    {"RootTree", false, {"CU T"}, Op::kTree, "\\\\", "", false, "117 \\\\", {"CU T"}},
+    {"RootKey", false, {"CU T"}, Op::kKey, "\\", "", false, "117 \\", {"CU T"}},
+    {"RootSubkeys", false, {"CU T"}, Op::kSubkeys, "\\", "", false, "117 \\", {"CU T"}},
+    {"RootValue", false, {"CU T"}, Op::kValue, "\\", "v", false, "117 \\", {"CU T"}},
+    {"EmptyUnnamedValueIsNone", false, {"CU V []="}, Op::kValue, "V", "", true, "0 ", {"CU V []="}},
+    {"ValueDeletionRefused", false, {"CU V [ZRP95]=x", "!values CU V"}, Op::kValue, "V", "ZRP95",
+     false, "117 V", {"CU V [ZRP95]=x"}},
+    {"ValueInKeyRefusingReading", false, {"CU V [ZRP95]=x", "!read CU V"}, Op::kValue, "V",
+     "ZRP95", false, "115 V", {"CU V [ZRP95]=x"}},
+};
 
 class RegistryRemovalTest : public testing::SimTest,
-                            public ::testing::WithParamInterface<std::pair<RemovalCase, bool>> {
+                            public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RegistryRemovalTest, RemovesExactlyWhatItShould) {
+  const RemovalCase& c = GetParam();
+  if (c.windows95) Machine().BecomeWindows95();
+  Build(Registry(), c.machine);
+  CRegistry r;
+  const RegKey cu = kHkeyCurrentUser;
+  EXPECT_EQ(c.op == Op::kTree      ? r.DeleteKeyTree(cu, c.path)
+            : c.op == Op::kKey     ? r.DeleteKey(cu, c.path)
+            : c.op == Op::kSubkeys ? r.DeleteSubkeys(cu, c.path)
+                                   : r.DeleteValue(cu, c.path, c.valueName),
+            c.result);
+  std::int32_t code = 0;
+  std::string argument;
+  r.GetError(code, argument);
+  EXPECT_EQ(std::to_string(code) + " " + argument, c.error);
+  sim::SimRegistry expected;
+  Build(expected, c.left);
+  EXPECT_EQ(Registry().Dump(), expected.Dump());
+}
+
+auto Named = [](const auto& row) { return std::string(row.param.name); };
+INSTANTIATE_TEST_SUITE_P(Machines, RegistryRemovalTest, ::testing::ValuesIn(kRemovals), Named);
+
+// --- The clean-up stage ------------------------------------------------------
+
+// What the product leaves, by the names the cases use.
+const std::map<std::string, std::string> kItems = {
+    {"agent", "CU Software\\Halvern Software\\K-WARD32 [TaskLocation]=C:\\K-WARD\\TASKS\\"},
+    {"tasker", "CU Software\\Halvern Software\\K-tasker\\Schedule\\Daily"},
+    {"professional", "CU Software\\Halvern Software Systems, Inc.\\"
+                     "K-WARD Professional for Windows 95\\Options"},
+    {"driver", "LM System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs [ZRP]=ZRP.VXD"},
+    // Longer than the 500 bytes a value is read into.
+    {"start-up", "LM Software\\Microsoft\\Windows\\CurrentVersion\\Run [ZRP95]=ZRP95.EXE" +
+                     std::string(520, ' ') + "/quiet"},
+    {"document class", "CR KWARD.DOCUMENT\\shell\\open\\command"},
+    {"task-file class", "CR kwt_auto_file\\shell\\open\\command []=K-TASKER.EXE %1"},
+    {"extension class", "CR CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}\\InprocServer32"},
+    {"driver class", "CR ZRP\\DefaultIcon"},
+    {"file menu", "CR *\\shellex\\ContextMenuHandlers\\KWardMenu []={5d1c}"},
+    {"folder menu", "CR Folder\\shellex\\ContextMenuHandlers\\KWardMenu []={5d1c}"},
+    {"file menu value", "CR *\\shellex\\ContextMenuHandlers []=KWardMenu"},
+    {"folder menu value", "CR Folder\\shellex\\ContextMenuHandlers []=KWardMenu"},
+    {".KWT", "CR .KWT []=kwt_auto_file"},
+};
+
+// What belongs to others, beside and above the product's items: it stays.
+const Entries kNeighbours = {
+    "CU Software\\Other Vendor\\App",
+    "LM System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs [VMM32]=VMM32.VXD",
+    "LM Software\\Microsoft\\Windows\\CurrentVersion\\Run [SystemTray]=SysTray.Exe",
+    "CR .txt []=txtfile",
+    "CR CLSID\\{00000000-other}",
+    "CR *\\shellex\\ContextMenuHandlers\\OtherMenu []={other}",
+    "CR Folder\\shellex\\ContextMenuHandlers",
+};
+const char* const kAnotherProduct = "CU Software\\Halvern Software\\K-Other\\X";
+const char* const kIncRefusesWriting = "!full CU Software\\Halvern Software Systems, Inc.";
+
+struct CleanupCase {
+  const char* name;
+  std::set<std::string> absent;   // product items not on the machine ("*": all but .KWT)
+  Entries extra;                  // on the machine and expected to stay
+  bool result;
+  std::string taskDir;
+};
+void PrintTo(const CleanupCase& c, std::ostream* os) { *os << c.name; }
+
+const std::string kTaskDir = "C:\\K-WARD\\TASKS\\";
+const CleanupCase kCleanups[] = {
+    {"EverythingThere", {}, {}, true, kTaskDir},
+    {"OnlyTheExtension", {"*"}, {}, true, ""},
+    {"ExtensionMissing", {".KWT"}, {}, false, kTaskDir},
+    {"ExtensionNamesAnotherClass", {".KWT"}, {"CR .KWT []=txtfile"}, true, kTaskDir},
+    {"ExtensionNamesOurClassInAnotherCase", {".KWT"}, {"CR .KWT []=KWT_AUTO_FILE"}, true, kTaskDir},
+    {"AnotherProductOfTheCompany", {}, {kAnotherProduct}, true, kTaskDir},
+    // The second company key cannot be listed: the names of the first
+    // listing are still in the list and keep it from being deleted.
+    {"SecondListingKeepsTheFirstNames", {"professional"}, {kAnotherProduct, kIncRefusesWriting},
+     true, kTaskDir},
+    {"SecondListingWithNothingBefore", {"professional"}, {kIncRefusesWriting}, false, kTaskDir},
+    {"ClassKeyRefusingReadingIsNotGone", {"driver class"}, {"CR ZRP\\DefaultIcon", "!read CR ZRP"},
+     false, kTaskDir},
+};
+
+class RegistryCleanupTest : public testing::SimTest,
+                            public ::testing::WithParamInterface<CleanupCase> {
  protected:
-  // What is left below HKCU\Software: key paths, and "key [value]".
-  std::vector<std::string> Left() {
-    std::vector<std::string> left;
-    for (const std::string& line : Registry().Dump()) {
-      if (line.rfind(kDumpPrefix, 0) != 0) continue;
-      std::string entry = line.substr(std::string(kDumpPrefix).size());
-      const std::string::size_type value = entry.find(" [");
-      if (value != std::string::npos) entry = entry.substr(0, entry.find(']', value) + 1);
-      left.push_back(entry);
+  static Entries MachineOf(const CleanupCase& c, bool expected) {
+    Entries entries = kNeighbours;
+    for (const auto& [id, entry] : kItems) {
+      const bool absent = c.absent.count(id) != 0 || (c.absent.count("*") != 0 && id != ".KWT");
+      if (!absent && !expected) entries.push_back(entry);
     }
-    return left;
+    entries.insert(entries.end(), c.extra.begin(), c.extra.end());
+    return entries;
   }
 };
 
-TEST_P(RegistryRemovalTest, RemovesExactlyWhatItShould) {
-  const RemovalCase& c = GetParam().first;
-  if (GetParam().second) Machine().BecomeWindows95();
-  for (const std::string& key : c.keys) Registry().CreateKey(kHkeyCurrentUser, "Software\\" + key);
-  c.arrange(Registry());
-  CRegistry registry;
-  EXPECT_EQ(c.act(registry), c.result);
-  std::int32_t code = 0;
-  std::string argument;
-  registry.GetError(code, argument);
-  EXPECT_EQ(code, c.code);
-  EXPECT_EQ(argument, c.argument);
-  EXPECT_EQ(Left(), c.left);
+TEST_P(RegistryCleanupTest, RemovesTheProductsItemsOnly) {
+  Build(Registry(), MachineOf(GetParam(), false));
+  sim::SimRegistry expected;
+  Build(expected, MachineOf(GetParam(), true));
+  CUninstallApp app;
+  CTrimString taskDir;
+  EXPECT_EQ(app.RemoveRegistryItems(taskDir), GetParam().result);
+  EXPECT_EQ(taskDir, GetParam().taskDir);
+  EXPECT_EQ(Registry().Dump(), expected.Dump());
 }
 
-std::vector<std::pair<RemovalCase, bool>> Runs() {
-  std::vector<std::pair<RemovalCase, bool>> runs;
-  for (const RemovalCase& c : Cases()) {
-    if (c.on != On::k95) runs.emplace_back(c, false);
-    if (c.on != On::kNt) runs.emplace_back(c, true);
-  }
-  return runs;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, RegistryRemovalTest, ::testing::ValuesIn(Runs()),
-                         [](const auto& run) {
-                           std::string name = run.param.first.name;
-                           name += run.param.second ? " 95" : " NT";
-                           for (char& ch : name) {
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
-                         });
-
-class SubkeyListTest : public testing::SimTest {};
-
-TEST_F(SubkeyListTest, NamesComeInReverseOrderAndTheListIsKeptOnFailure) {
-  for (const char* name : {"Bravo", "alpha", " Charlie "}) {
-    Registry().CreateKey(kHkeyCurrentUser, std::string("Software\\Co\\") + name);
-  }
-  Registry().CreateKey(kHkeyCurrentUser, "Software\\Empty");
-  Registry().CreateKey(kHkeyCurrentUser, "Software\\Locked\\Sub");
-  Registry().Switches(kHkeyCurrentUser, "Software\\Locked").refuseFullAccess = true;
-
-  CRegistry registry;
-  CCursorStringList list;
-  ASSERT_TRUE(registry.EnumSubkeys(kHkeyCurrentUser, "\\Software\\Co\\", list));
-  EXPECT_TRUE(list.IsAtEnd());
-  std::vector<std::string> names;
-  std::string name;
-  for (list.Rewind(); list.GetNextString(name);) names.push_back(name);
-  // The platform lists " Charlie ", alpha, Bravo; each went to the head.
-  EXPECT_EQ(names, (std::vector<std::string>{"Bravo", "alpha", " Charlie "}));
-
-  std::int32_t code = 0;
-  std::string argument;
-  EXPECT_FALSE(registry.EnumSubkeys(kHkeyCurrentUser, "Software\\Locked", list));
-  registry.GetError(code, argument);
-  EXPECT_EQ(code, 115);
-  EXPECT_EQ(list.GetCount(), 3);
-
-  EXPECT_FALSE(registry.EnumSubkeys(kHkeyCurrentUser, "\\Software\\Empty", list));
-  registry.GetError(code, argument);
-  EXPECT_EQ(code, 143);
-  EXPECT_EQ(argument, "\\Software\\Empty");
-  EXPECT_EQ(list.GetCount(), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Machines, RegistryCleanupTest, ::testing::ValuesIn(kCleanups), Named);
 
 }  // namespace
 }  // namespace kw

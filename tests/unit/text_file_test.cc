@@ -1,3 +1,6 @@
+// DOSSTART.BAT read, edited and saved: through the start-up batch clean-up
+// for the lines that go and the text-mode rules, and through CTextFile itself
+// for what a failed save leaves and records.
 #include "components/text_file.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +8,7 @@
 #include <functional>
 #include <limits>
 
+#include "app/uninstall_app.h"
 #include "components/message_catalogue.h"
 #include "tests/support/sim_test.h"
 
@@ -12,141 +16,112 @@ namespace kw {
 namespace {
 
 constexpr const char* kPath = "C:\\WINDOWS\\DOSSTART.BAT";
+constexpr const char* kOldAside = "C:\\WINDOWS\\~KWO0000.TMP";
 
 class TextFileTest : public testing::SimTest {
  protected:
-  static std::int32_t TakeCode(CTextFile& file, std::string* argument = nullptr) {
-    std::int32_t code = 0;
-    std::string text;
-    file.GetError(code, text);
-    if (argument != nullptr) *argument = text;
-    return code;
-  }
-  // Opens the file and deletes its first line, so that Close saves it.
-  static void OpenAndDeleteFirstLine(CTextFile& file) {
-    ASSERT_TRUE(file.Open(kPath, false));
-    ASSERT_TRUE(file.Rewind());
-    ASSERT_TRUE(file.DeleteCurrentLine());
-  }
+  static bool RunStage() { return CUninstallApp().RemoveStartupBatchEntries(); }
 };
 
-TEST_F(TextFileTest, LifecycleAndErrors) {
-  CTextFile file;
-  std::string argument;
-  EXPECT_FALSE(file.Rewind());
-  EXPECT_EQ(TakeCode(file), kErrNoFileOpen);
-  EXPECT_FALSE(file.Open(kPath, false));
-  EXPECT_EQ(TakeCode(file, &argument), kErrFileNotOpened);
-  EXPECT_EQ(argument, kPath);
-
-  Files().AddFile(kPath, "ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE /U\r\nCLS\r\n");
-  ASSERT_TRUE(file.Open(kPath, false));
-  EXPECT_TRUE(Files().IsHeld(kPath));
-  EXPECT_FALSE(file.FindLine("sentryx.exe", ""));  // the cursor stands past the last line
-  EXPECT_EQ(TakeCode(file, &argument), kErrTextNotFound);
-  EXPECT_EQ(argument, "sentryx.exe");  // as the caller gave it
-  ASSERT_TRUE(file.Rewind());
-  ASSERT_TRUE(file.FindLine("sentryx.exe", ""));
-  ASSERT_TRUE(file.DeleteCurrentLine());
-  std::string line;
-  ASSERT_TRUE(file.GetCurrentLine(line));
-  EXPECT_EQ(line, "CLS");
-  EXPECT_TRUE(file.SkipLine());
-  EXPECT_FALSE(file.GetCurrentLine(line));
-
-  // Names an earlier, interrupted save left behind are not touched.
-  Files().AddFile("C:\\WINDOWS\\~KWN0000.TMP", "left over");
-  EXPECT_TRUE(file.Close());
-  EXPECT_FALSE(Files().IsHeld(kPath));
-  EXPECT_EQ(Files().Content(kPath), "ECHO OFF\r\nCLS\r\n");
-  EXPECT_EQ(Files().Content("C:\\WINDOWS\\~KWN0000.TMP"), "left over");
-  EXPECT_FALSE(file.Close());
-  EXPECT_EQ(TakeCode(file), kErrNoFileOpen);
-}
-
-TEST_F(TextFileTest, OpeningASecondFileSavesTheFirst) {
-  Files().AddFile(kPath, "SENTRYX\r\nMOUSE\r\n");
-  Files().AddFile("C:\\AUTOEXEC.BAT", "PATH C:\\DOS\n");
-  CTextFile file;
-  OpenAndDeleteFirstLine(file);
-  ASSERT_TRUE(file.Open("C:\\AUTOEXEC.BAT", false));
-  EXPECT_EQ(Files().Content(kPath), "MOUSE\r\n");
-  EXPECT_FALSE(Files().IsHeld(kPath));
-  ASSERT_TRUE(file.Rewind());
-  std::string line;
-  ASSERT_TRUE(file.GetCurrentLine(line));
-  EXPECT_EQ(line, "PATH C:\\DOS");
-}
-
-TEST_F(TextFileTest, TextModeRoundTrips) {
-  // Each file starts with the line X, which is deleted so the file is saved.
+TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
   const std::string longLine(10000, 'a');
   const struct {
     const char* what;
     std::string in;
-    std::string out;
+    std::string out;  // the same bytes: not rewritten at all
   } cases[] = {
-      {"CR LF", "X\r\nA\r\nB\r\n", "A\r\nB\r\n"},
-      {"LF only", "X\nA\nB\n", "A\r\nB\r\n"},
-      {"no line end after the last line", "X\r\nA\r\nB", "A\r\nB\r\n"},
-      {"a lone CR stays in its line", "X\r\nA\rB\r\nC\r", "A\rB\r\nC\r\r\n"},
-      {"empty lines are lines", "X\r\n\r\n\nA\r\n", "\r\n\r\nA\r\n"},
-      {"Ctrl-Z ends the text", "X\r\nA\r\nB\x1A" "C\r\nD\r\n", "A\r\nB\r\n"},
-      {"bytes above 0x7F are kept", "X\r\n\xE9t\xE9 \x84\xFF\r\n", "\xE9t\xE9 \x84\xFF\r\n"},
-      {"a long line", "X\n" + longLine + "\n", longLine + "\r\n"},
-      {"every line deleted", "X\r\n", ""},
+      {"the guard in any case and form, adjacent lines too",
+       "@ECHO OFF\r\nlh c:\\k-ward\\sentryx.exe /q\r\nC:\\PROGRA~1\\SENTRYX.EXE /U\r\n"
+       "@SentryX.Exe\r\ncls\r\nMOUSE\r\n",
+       "@ECHO OFF\r\nMOUSE\r\n"},
+      {"CLS in every form that runs it",
+       "CLS\r\n  @cls\r\n\tCls > NUL\r\n@ CLS\r\nCLS|MORE\r\ncls&echo\r\ncls<NUL\r\nCLS \r\nX\r\n",
+       "X\r\n"},
+      {"lines that merely hold the letters are the user's",
+       "CALL CLSETUP.BAT\r\nREM CLS\r\nECHO CLS\r\nCLSX\r\nSET X=CLS\r\nCLS\r\n",
+       "CALL CLSETUP.BAT\r\nREM CLS\r\nECHO CLS\r\nCLSX\r\nSET X=CLS\r\n"},
+      {"nothing matches", "MOUSE\nCALL CLSETUP.BAT\nSMARTDRV", "MOUSE\nCALL CLSETUP.BAT\nSMARTDRV"},
+      {"LF only", "SENTRYX.EXE\nA\nB\n", "A\r\nB\r\n"},
+      {"no line end after the last line", "SENTRYX.EXE\r\nA\r\nB", "A\r\nB\r\n"},
+      {"a lone CR stays in its line", "SENTRYX.EXE\r\nA\rB\r\nC\r", "A\rB\r\nC\r\r\n"},
+      {"empty lines are lines", "SENTRYX.EXE\r\n\r\n\nA\r\n", "\r\n\r\nA\r\n"},
+      {"Ctrl-Z ends the text", "SENTRYX.EXE\r\nA\r\nB\x1A" "C\r\nD\r\n", "A\r\nB\r\n"},
+      {"bytes above 0x7F are kept", "SENTRYX.EXE\r\n\xE9t\xE9\xFF\r\n", "\xE9t\xE9\xFF\r\n"},
+      {"a long line", "SENTRYX.EXE\n" + longLine + "\n", longLine + "\r\n"},
+      {"every line deleted", "SENTRYX.EXE\r\n", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Files().AddFile(kPath, c.in);
-    CTextFile file;
-    OpenAndDeleteFirstLine(file);
-    EXPECT_TRUE(file.Close());
+    const std::size_t moves = Journal("moved").size();
+    EXPECT_TRUE(RunStage());
     EXPECT_EQ(Files().Content(kPath), c.out);
+    EXPECT_EQ(Journal("moved").size() > moves, c.in != c.out) << "rewritten only when a line went";
   }
+  Files().RemoveFile(kPath);
+  EXPECT_TRUE(RunStage());
+  EXPECT_TRUE(Files().Exists(kPath));  // created empty
 }
 
-TEST_F(TextFileTest, AFailedSaveLeavesTheFileWhole) {
-  using Inject = std::function<void(sim::SimFileSystem&)>;
-  const std::string before = "SENTRYX.EXE\r\nMOUSE\r\n";
+TEST_F(TextFileTest, AFileThatCannotBeRewrittenFailsTheStageAndKeepsItsLines) {
+  Files().AddFile(kPath, "SENTRYX.EXE\r\nMOUSE\r\n");
+  Files().SetReadOnly(kPath, true);
+  EXPECT_FALSE(RunStage());
+  EXPECT_EQ(Files().Content(kPath), "SENTRYX.EXE\r\nMOUSE\r\n");
+  Files().Hold(kPath, "a DOS box");
+  EXPECT_FALSE(RunStage());  // cannot even be read
+}
+
+TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
+  using sim::FileCall;
+  const std::string before = "SENTRYX\r\nMOUSE\r\n";
   const struct {
     const char* what;
-    Inject inject;
+    std::function<void(sim::SimFileSystem&)> inject;
     bool saved;
+    const char* oldAt;  // where the earlier content is afterwards
   } cases[] = {
-      {"the new file cannot be created", [](auto& f) { f.FailCall(sim::FileCall::kOpen); }, false},
-      {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false},
-      {"the file cannot be set aside", [](auto& f) { f.FailCall(sim::FileCall::kMove, 1); }, false},
-      {"the new file cannot take its place", [](auto& f) { f.FailCall(sim::FileCall::kMove, 2); }, false},
-      {"the old file cannot be removed", [](auto& f) { f.FailCall(sim::FileCall::kRemove); }, true},
+      {"no new file can be created", [](auto& f) { f.FailCall(FileCall::kOpen); }, false, kPath},
+      {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false, kPath},
+      {"the file cannot be set aside", [](auto& f) { f.FailCall(FileCall::kMove); }, false, kPath},
+      {"the new file cannot take its place", [](auto& f) { f.FailCall(FileCall::kMove, 2); }, false,
+       kPath},
+      {"nor can the old one go back",
+       [](auto& f) { f.FailCall(FileCall::kMove, 2), f.FailCall(FileCall::kMove, 3); }, false,
+       kOldAside},
+      {"the old file cannot be removed", [](auto& f) { f.FailCall(FileCall::kRemove); }, true,
+       kOldAside},
+      {"an earlier save left its new file",
+       [](auto& f) { f.AddFile("C:\\WINDOWS\\~KWN0000.TMP"); }, true, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Files().FillUpAfter(std::numeric_limits<std::size_t>::max());  // room again
     Files().AddFile(kPath, before);
     const std::vector<std::string> drive = Files().Dump();
     CTextFile file;
-    OpenAndDeleteFirstLine(file);
+    ASSERT_TRUE(file.Open(kPath, false) && file.Rewind() && file.DeleteCurrentLine());
     c.inject(Files());
     EXPECT_EQ(file.Close(), c.saved);
-    EXPECT_EQ(TakeCode(file), c.saved ? 0 : std::int32_t{kErrSaveFailed});
-    EXPECT_EQ(Files().Content(kPath), c.saved ? "MOUSE\r\n" : before);
-    // A failed save leaves nothing behind.
-    if (!c.saved) {
-      EXPECT_EQ(Files().Dump(), drive);
-    }
-    Files().RemoveFile("C:\\WINDOWS\\~KWO0000.TMP");
+    std::int32_t code = 0;
+    std::string argument;
+    file.GetError(code, argument);
+    EXPECT_EQ(code, c.saved ? 0 : std::int32_t{kErrSaveFailed});
+    EXPECT_EQ(Files().Content(kPath), c.saved ? "MOUSE\r\n" : c.oldAt == kPath ? before : "");
+    EXPECT_EQ(c.oldAt != nullptr ? Files().Content(c.oldAt) : before, before);
+    EXPECT_TRUE(c.oldAt != kPath || Files().Dump() == drive) << "nothing left behind";
+    Files().RemoveFile(kOldAside);
+    Files().FillUpAfter(std::numeric_limits<std::size_t>::max());  // room again
   }
 }
 
-TEST_F(TextFileTest, WhenNoStepCanBeUndoneTheOldContentIsKeptBesideTheName) {
-  Files().AddFile(kPath, "SENTRYX.EXE\r\nMOUSE\r\n");
+TEST_F(TextFileTest, OpeningAnotherFileSavesTheFirst) {
+  Files().AddFile(kPath, "SENTRYX\r\nMOUSE\r\n");
+  Files().AddFile("C:\\AUTOEXEC.BAT", "PATH C:\\DOS\n");
   CTextFile file;
-  OpenAndDeleteFirstLine(file);
-  Files().FailCall(sim::FileCall::kMove, 2);  // the new file into place
-  Files().FailCall(sim::FileCall::kMove, 3);  // the old one back
-  EXPECT_FALSE(file.Close());
-  EXPECT_EQ(Files().Content("C:\\WINDOWS\\~KWO0000.TMP"), "SENTRYX.EXE\r\nMOUSE\r\n");
+  ASSERT_TRUE(file.Open(kPath, false) && file.Rewind() && file.DeleteCurrentLine());
+  ASSERT_TRUE(file.Open("C:\\AUTOEXEC.BAT", false));
+  EXPECT_EQ(Files().Content(kPath), "MOUSE\r\n");
+  EXPECT_FALSE(Files().IsHeld(kPath));
 }
 
 }  // namespace
