@@ -135,12 +135,15 @@ report() {
 
   echo
   echo "=== What the uninstall did ==================================================="
+  [ -f "$work/scenario.txt" ] && sed 's/^/  /' "$work/scenario.txt"
   summary "$work" "$declined"
   echo
   echo "--- Files and directories on drive C: (outside the system's own directories)"
   compare_files "$work" "$declined" "$frozen_ms"
   echo
-  echo "--- Registry (${registry_scope[*]})"
+  local scope
+  scope=$(printf ', %s' "${registry_scope[@]}")
+  echo "--- Registry (the keys ${scope#, })"
   compare_registry "$work" "$declined" "$frozen_ms"
   echo
   echo "--- C:\\windows\\DOSSTART.BAT (- taken out, + added)"

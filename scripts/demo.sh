@@ -346,9 +346,12 @@ start_programs
 progress "Taking the before-picture: files, registry, DOSSTART.BAT"
 bash scripts/demo-report.sh --snapshot before "$work"
 
+scenario="On a machine that reports $windows_name, the user answers $KW_DEMO_ANSWER to the uninstaller's question"
+[ "$KW_DEMO_HELD_FILE" != none ] && scenario="$scenario, and $KW_DEMO_HELD_FILE for C:\\K-WARD\\KWSCAN.LOG, held open by another program"
+echo "$scenario." >"$work/scenario.txt"
 echo
-echo "Running C:\\K-WARD\\KWUNINST.EXE as Add/Remove Programs would; the user answers"
-echo "$KW_DEMO_ANSWER to the uninstaller's question$([ "$KW_DEMO_HELD_FILE" != none ] && echo " and $KW_DEMO_HELD_FILE for the held file")."
+echo "Running C:\\K-WARD\\KWUNINST.EXE as Add/Remove Programs would."
+cat "$work/scenario.txt"
 echo
 run_uninstall
 echo
