@@ -179,9 +179,9 @@ summary() {
   awk -F'\t' "$field_awk"' $2 == "exit" { print "  KWUNINST.EXE ended with exit code " field("code") }
       $2 == "timeout" { print "  KWUNINST.EXE did not end within " field("seconds") " s" }' "$work/transcript.txt"
   local answer
-  answer=$(awk -F'\t' '$2 == "answer" { print $3 }' "$work/uninst-trace.txt" 2>/dev/null)
+  answer=$(awk -F'\t' '$2 == "answer" { print $3 }' "$work/uninst-trace.txt" 2>/dev/null || true)
   local done_line
-  done_line=$(awk -F'\t' '$2 == "done" { print $3 }' "$work/uninst-trace.txt" 2>/dev/null)
+  done_line=$(awk -F'\t' '$2 == "done" { print $3 }' "$work/uninst-trace.txt" 2>/dev/null || true)
   echo "  Uninst.exe: the user answered ${answer:-nothing}$([ -n "$done_line" ] && echo "; it worked through the $done_line entries of its log and ended")"
   if [ "$declined" = 1 ]; then
     echo "  The user declined: no status window, nothing removed; the agent KWUNINST had closed was started again."
@@ -384,13 +384,13 @@ programs_seen() {
       $3 == "close-request" { print $1 "\t" $2 "\tis asked to close" }
       $3 == "released" { print $1 "\t" $2 "\tlets go of " $4 }
       $3 == "window-seen" { print $1 "\t" $2 "\tsees \"" $4 "\": the user closes it" }
-      $3 == "exit" { print $1 "\t" $2 "\tends" }' "$work/product-trace.txt" 2>/dev/null
+      $3 == "exit" { print $1 "\t" $2 "\tends" }' "$work/product-trace.txt" 2>/dev/null || true
     awk -F'\t' '
       $2 == "started" { print $1 "\tUninst.exe\tstarted: " $3 }
       $2 == "question-shown" { print $1 "\tUninst.exe\tasks \"Confirm File Deletion\"" }
       $2 == "answer" { print $1 "\tUninst.exe\tgets the answer " $3 }
       $2 == "done" { print $1 "\tUninst.exe\thas worked through its log (" $3 " entries)" }
-      $2 == "exit" { print $1 "\tUninst.exe\tends" }' "$work/uninst-trace.txt" 2>/dev/null
+      $2 == "exit" { print $1 "\tUninst.exe\tends" }' "$work/uninst-trace.txt" 2>/dev/null || true
   } | sort -s -n -k1,1 | awk -F'\t' -v epoch="$epoch" '{
       printf "  %7s  %-13s %s\n", $1 < epoch ? "before" : sprintf("%5.1f s", ($1 - epoch) / 1000), $2, $3
     }'

@@ -40,7 +40,8 @@ TXT
 
 # --- Outside the display: options, packages, build ---------------------------
 if [ "${1:-}" != "--inside" ]; then
-  export KW_DEMO_START=$(date +%s) KW_DEMO_WINDOWS=win95 KW_DEMO_ANSWER=Yes
+  KW_DEMO_START=$(date +%s)
+  export KW_DEMO_START KW_DEMO_WINDOWS=win95 KW_DEMO_ANSWER=Yes
   export KW_DEMO_HELD_FILE=none KW_DEMO_KEEP=0
   for arg in "$@"; do
     case $arg in
@@ -89,7 +90,7 @@ if [ "${1:-}" != "--inside" ]; then
   status=0
   timeout --kill-after=15 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside </dev/null ||
     status=$?
-  progress "Done. Report, transcript and screenshots: ${out#$root/}/"
+  progress "Done. Report, transcript and screenshots: ${out#"$root"/}/"
   exit $status
 fi
 
@@ -328,8 +329,9 @@ run_uninstall() {
 }
 
 # KW_UNINST_TRACE and KW_STANDIN_TRACE: the stand-ins' traces, for the report.
-export KW_UNINST_TRACE=$(winpath "$work/uninst-trace.txt")
-export KW_STANDIN_TRACE=$(winpath "$work/product-trace.txt")
+KW_UNINST_TRACE=$(winpath "$work/uninst-trace.txt")
+KW_STANDIN_TRACE=$(winpath "$work/product-trace.txt")
+export KW_UNINST_TRACE KW_STANDIN_TRACE
 case $KW_DEMO_WINDOWS in win95) windows_name="Windows 95" ;; *) windows_name="Windows NT 4.0" ;; esac
 programs="K-Tasker (the agent), K-WARD Professional"
 [ "$KW_DEMO_WINDOWS" = win95 ] && programs="$programs, ZRP for Windows 95"
