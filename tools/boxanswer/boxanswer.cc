@@ -68,6 +68,7 @@ struct Options {
   std::vector<AnswerRule> answers;
   std::vector<std::string> statusTitles;
   std::string screenshot;
+  std::string screenshotDir;
   std::string transcript;
   double timeoutSeconds = 60;
   unsigned graceMs = kDefaultGraceMs;
@@ -77,6 +78,7 @@ const char kUsage[] =
     "usage: boxanswer [--run \"<command line>\"] [--cwd <dir>]\n"
     "                 [--answer \"<title>=<button>[@<delay ms>]\"]...\n"
     "                 [--watch-status \"<title>\"]... [--screenshot <png path>]\n"
+    "                 [--screenshots <directory>]\n"
     "                 [--transcript <file>] [--timeout <seconds, default 60>]\n"
     "                 [--grace <ms, default 500>]\n";
 
@@ -120,8 +122,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options,
       return false;
     }
     static const char* const kKnown[] = {"--run", "--cwd", "--answer", "--watch-status",
-                                         "--screenshot", "--transcript", "--timeout",
-                                         "--grace"};
+                                         "--screenshot", "--screenshots", "--transcript",
+                                         "--timeout", "--grace"};
     if (std::find(std::begin(kKnown), std::end(kKnown), name) == std::end(kKnown)) {
       *error = "unknown option " + name;
       return false;
@@ -147,6 +149,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options,
       options->statusTitles.push_back(value);
     } else if (name == "--screenshot") {
       options->screenshot = value;
+    } else if (name == "--screenshots") {
+      options->screenshotDir = value;
     } else if (name == "--transcript") {
       options->transcript = value;
     } else if (name == "--timeout") {
@@ -245,7 +249,7 @@ class Watcher {
   bool StatusWindowGone() const { return statusGoneCount_ > 0; }
   // Work that must not be cut short by the end of the grace period.
   bool HasPendingWork() const {
-    return !boxes_.empty() || screenshotDueMs_ != 0;
+    return !boxes_.empty() || !shots_.empty();
   }
 
  private:
@@ -265,6 +269,16 @@ class Watcher {
     uint64_t pressAtMs = 0;
     Button target = {nullptr, 0, std::string()};
     std::string caption;
+  };
+
+  // A screenshot that is due: the single --screenshot one (no window), or
+  // one of the --screenshots series, of a status text or a box.
+  struct Shot {
+    uint64_t dueMs;
+    std::string path;
+    HWND window;
+    std::string of;
+    std::string text;
   };
 
   struct StatusWindow {
@@ -439,6 +453,7 @@ class Watcher {
         status.initialText = StatusText(hwnd, nullptr);
         status.lastText = status.initialText;
         status.geometry = AnnounceStatusWindow(now, status, false);
+        ScheduleShot(now + kScreenshotDelayMs, hwnd, "status", status.initialText);
         continue;
       }
       const std::string geometry = StatusGeometry(hwnd);
@@ -452,31 +467,59 @@ class Watcher {
       if (!hasControl || text == status.lastText) continue;
       status.lastText = text;
       Emit(Event(now, "status").Add("text", text).Add("hwnd", HexHandle(hwnd)));
+      ScheduleShot(now + kScreenshotDelayMs, hwnd, "status", text);
       if (!status.textChanged && text != status.initialText) {
         status.textChanged = true;
         if (!options_.screenshot.empty() && !screenshotScheduled_) {
           screenshotScheduled_ = true;
-          screenshotDueMs_ = now + kScreenshotDelayMs;
+          shots_.push_back({now + kScreenshotDelayMs, options_.screenshot, nullptr,
+                            std::string(), std::string()});
         }
       }
     }
   }
 
+  // With --screenshots, one numbered shot of what the user sees shortly
+  // after each status text and each box.  A window whose text changes again
+  // before its shot is due gets the shot of the new text: the old one is no
+  // longer on the screen.
+  void ScheduleShot(uint64_t dueMs, HWND window, const char* of, const std::string& text) {
+    if (options_.screenshotDir.empty()) return;
+    for (Shot& shot : shots_) {
+      if (shot.window != window) continue;
+      shot.dueMs = dueMs;
+      shot.text = text;
+      return;
+    }
+    char name[32];
+    snprintf(name, sizeof(name), "\\%02d-%s.png", ++shotCount_, of);
+    shots_.push_back({dueMs, options_.screenshotDir + name, window, of, text});
+  }
+
   void PollScreenshot(uint64_t now) {
-    if (screenshotDueMs_ == 0 || now < screenshotDueMs_) return;
-    screenshotDueMs_ = 0;
+    for (auto it = shots_.begin(); it != shots_.end();) {
+      if (now < it->dueMs) {
+        ++it;
+        continue;
+      }
+      TakeShot(*it);
+      it = shots_.erase(it);
+    }
+  }
+
+  void TakeShot(const Shot& shot) {
     int width = 0;
     int height = 0;
     std::string error;
     const uint64_t at = Now();
-    if (SaveScreenshotPng(options_.screenshot, &width, &height, &error)) {
-      Emit(Event(at, "screenshot")
-               .Add("path", options_.screenshot)
-               .Add("width", width)
-               .Add("height", height));
+    if (SaveScreenshotPng(shot.path, &width, &height, &error)) {
+      Event event(at, "screenshot");
+      event.Add("path", shot.path).Add("width", width).Add("height", height);
+      if (shot.window != nullptr) event.Add("of", shot.of).Add("text", shot.text);
+      Emit(event);
     } else {
       Emit(Event(at, "error").Add("message", "screenshot failed: " + error)
-               .Add("path", options_.screenshot));
+               .Add("path", shot.path));
     }
   }
 
@@ -587,6 +630,10 @@ class Watcher {
     box->reported = true;
     box->target = *target;
     box->pressAtMs = box->seenMs + rule.delayMs;
+    // Only a box that stays long enough to be painted and shot.
+    if (box->pressAtMs >= now + kScreenshotDelayMs + kPollMs * 5) {
+      ScheduleShot(now + kScreenshotDelayMs, hwnd, "box", box->caption);
+    }
     return TryPress(now, box);
   }
 
@@ -621,7 +668,8 @@ class Watcher {
   std::map<HWND, StatusWindow> statusWindows_;
   int statusGoneCount_ = 0;
   bool screenshotScheduled_ = false;
-  uint64_t screenshotDueMs_ = 0;
+  std::vector<Shot> shots_;
+  int shotCount_ = 0;
 };
 
 // Starts the program under test.  A relative program path is looked up
@@ -688,6 +736,8 @@ int Run() {
   }
   options.transcript = FullPath(options.transcript);
   options.screenshot = FullPath(options.screenshot);
+  options.screenshotDir = FullPath(options.screenshotDir);
+  if (!options.screenshotDir.empty()) CreateDirectoryA(options.screenshotDir.c_str(), nullptr);
 
   Clock clock;
   Transcript transcript(options.transcript);
