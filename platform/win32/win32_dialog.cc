@@ -96,7 +96,15 @@ void Win32Platform::SetItemText(WindowHandle dialog, int itemId, const std::stri
   SetDlgItemTextA(AsHwnd(dialog), itemId, text.c_str());
 }
 
-void Win32Platform::RepaintNow(WindowHandle window) { UpdateWindow(AsHwnd(window)); }
+void Win32Platform::RepaintNow(WindowHandle window) {
+  UpdateWindow(AsHwnd(window));
+  // A window system may keep what was just painted off screen until the
+  // thread next looks at its message queue (Wine's does).  The program
+  // sleeps instead of running a message loop, so it looks once here, taking
+  // nothing out of the queue.
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
 
 bool Win32Platform::IsWindowAlive(WindowHandle window) { return IsWindow(AsHwnd(window)) != FALSE; }
 
