@@ -32,10 +32,13 @@ inline Point IconOriginInClient(int clientWidth, int clientHeight, int iconWidth
 }
 
 // A window of the given size centred in the work area (the screen without
-// the task bar), moved back inside where it would stick out.
+// the task bar), moved back inside where it would stick out.  The middle of
+// the work area and half the window are each truncated on their own, as the
+// application framework has always placed its dialogs: for an odd width this
+// is one pixel further right than halving the difference.
 inline Rect CentreInWorkArea(int width, int height, const Rect& workArea) {
-  int left = workArea.left + (workArea.Width() - width) / 2;
-  int top = workArea.top + (workArea.Height() - height) / 2;
+  int left = (workArea.left + workArea.right) / 2 - width / 2;
+  int top = (workArea.top + workArea.bottom) / 2 - height / 2;
   if (left + width > workArea.right) left = workArea.right - width;
   if (top + height > workArea.bottom) top = workArea.bottom - height;
   if (left < workArea.left) left = workArea.left;

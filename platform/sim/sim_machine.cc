@@ -10,10 +10,18 @@
 namespace kw::sim {
 namespace {
 
-// The status dialog's outer size in pixels for its 144 x 32 dialog units in
-// 8-point MS Sans Serif (6 x 13 base units), frame and caption included.
-constexpr int kDialogWidthPx = 222;
-constexpr int kDialogHeightPx = 77;
+// Dialog units to pixels for a font whose base unit is basePx wide (or
+// high): a quarter (an eighth) of it, rounded to the nearest pixel as the
+// dialog manager's MulDiv does.
+constexpr int DialogUnitsToPx(int units, int basePx, int unitsPerBase) {
+  return (2 * units * basePx + unitsPerBase) / (2 * unitsPerBase);
+}
+
+// The status dialog's outer size in pixels for its template size in 8-point
+// MS Sans Serif (6 x 13 base units), with its 3-pixel frame on each side and
+// its 19-pixel caption.
+constexpr int kDialogWidthPx = DialogUnitsToPx(KW_STATUS_WIDTH_DLU, 6, 4) + 2 * 3;
+constexpr int kDialogHeightPx = DialogUnitsToPx(KW_STATUS_HEIGHT_DLU, 13, 8) + 2 * 3 + 19;
 
 constexpr std::uintptr_t kProcessHandleBase = 0x20000;
 constexpr std::uintptr_t kThreadHandleBase = 0x30000;

@@ -128,6 +128,15 @@ TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
   EXPECT_EQ(windows[0].Get("visible"), "1");
   EXPECT_EQ(windows[0].Get("owner"), "none");
   EXPECT_EQ(transcript.StatusTexts(), kStatusTexts);
+  // Each status whole on the one line, in the font the template names: a
+  // wrapped status shows only its first half.
+  EXPECT_EQ(windows[0].Get("font"), "MS Sans Serif,8,0,0,1");
+  std::vector<Event> shown = transcript.Of("status");
+  shown.insert(shown.begin(), windows[0]);
+  for (const Event& status : shown) {
+    EXPECT_EQ(status.Get("fits"), "1") << "\"" << status.Get("text") << "\" is " << status.Get("width")
+                                       << " px on a line of " << status.Get("room");
+  }
   ASSERT_EQ(transcript.Of("status-window-gone").size(), 1u);
   EXPECT_EQ(transcript.Of("box").size(), 1u);  // the question only: no stage failed
   EXPECT_NE(GetFileAttributesA(options.screenshot.c_str()), INVALID_FILE_ATTRIBUTES);

@@ -15,9 +15,12 @@ TEST(WindowLayoutTest, MinimisedIconIsCentredWithTruncatingHalves) {
 
 TEST(WindowLayoutTest, CentredInTheWorkAreaAndKeptInside) {
   const Rect work{0, 0, 800, 572};
-  EXPECT_EQ(CentreInWorkArea(222, 77, work), (Rect{289, 247, 511, 324}));
+  EXPECT_EQ(CentreInWorkArea(222, 77, work), (Rect{289, 248, 511, 325}));
   const Rect shifted{100, 50, 500, 350};
   EXPECT_EQ(CentreInWorkArea(200, 100, shifted), (Rect{200, 150, 400, 250}));
+  // Odd sizes: the middle and the half are truncated each on its own, not
+  // their difference ((1024 - 275) / 2 would give 374).
+  EXPECT_EQ(CentreInWorkArea(275, 77, Rect{0, 0, 1024, 768}), (Rect{375, 346, 650, 423}));
   // Too big for the work area: pinned to its top-left corner.
   EXPECT_EQ(CentreInWorkArea(900, 700, work), (Rect{0, 0, 900, 700}));
 }

@@ -20,11 +20,13 @@
 #include <cstdlib>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "cmdline.h"
+#include "dialog_font.h"
 #include "screen.h"
 #include "transcript.h"
 #include "window_watch.h"
@@ -48,8 +50,10 @@ const uint64_t kHiddenStatusReportMs = 1000;
 // Delay between the first change of the status text and the screenshot, so
 // the repaint of the new text has certainly reached the screen.
 const uint64_t kScreenshotDelayMs = 400;
-// The status text lives in this child control of the status window.
+// The status text lives in this child control of the status window, which
+// the dialog manager builds from this dialog template of the program.
 const int kStatusControlId = 1001;
+const int kStatusTemplateId = 102;
 
 const int kExitOk = 0;
 const int kExitTimeout = 1;
@@ -290,6 +294,9 @@ class Watcher {
     bool textChanged = false;
     // What the last status-window event said, to report changes.
     std::string geometry;
+    // The template's font, to tell whether a status fits on the line.
+    std::string font;
+    std::shared_ptr<DialogFontMeasure> measure;
   };
 
   void PollProcesses(uint64_t now) {
@@ -379,35 +386,69 @@ class Watcher {
     }
     const LONG width = rect.right - rect.left;
     const LONG height = rect.bottom - rect.top;
-    // Where a window centred in the work area would be.  A window that
-    // would stick out of the work area is expected to have been moved back
-    // inside, keeping its top-left corner visible first.
-    LONG left = work.left + (work.right - work.left - width) / 2;
-    LONG top = work.top + (work.bottom - work.top - height) / 2;
+    // Where a window centred in the work area would be: the middle of the
+    // work area less half the window, each truncated on its own.  A window
+    // that would stick out of the work area is expected to have been moved
+    // back inside, keeping its top-left corner visible first.
+    LONG left = (work.left + work.right) / 2 - width / 2;
+    LONG top = (work.top + work.bottom) / 2 - height / 2;
     if (left + width > work.right) left = work.right - width;
     if (top + height > work.bottom) top = work.bottom - height;
     if (left < work.left) left = work.left;
     if (top < work.top) top = work.top;
-    const bool centred = std::labs(rect.left - left) <= 1 && std::labs(rect.top - top) <= 1;
+    const bool centred = rect.left == left && rect.top == top;
     const bool topmost = IsTopMost(hwnd);
     const bool visible = IsWindowVisible(hwnd) != FALSE;
     const std::string owner = OwnerTitle(hwnd);
     bool hasControl = false;
     StatusText(hwnd, &hasControl);
-    Emit(Event(now, "status-window")
-             .Add("caption", WindowText(hwnd))
-             .Add("topmost", topmost)
-             .Add("rect", RectText(rect))
-             .Add("work", RectText(work))
-             .Add("centred", centred)
-             .Add("expected", std::to_string(left) + "," + std::to_string(top))
-             .Add("visible", visible)
-             .Add("owner", owner)
-             .Add("text", status.lastText)
+    Event event(now, "status-window");
+    event.Add("caption", WindowText(hwnd))
+        .Add("topmost", topmost)
+        .Add("rect", RectText(rect))
+        .Add("work", RectText(work))
+        .Add("centred", centred)
+        .Add("expected", std::to_string(left) + "," + std::to_string(top))
+        .Add("visible", visible)
+        .Add("owner", owner)
+        .Add("text", status.lastText);
+    AddFit(status, &event);
+    Emit(event.Add("font", status.font)
              .Add("control", hasControl)
              .Add("update", update)
              .Add("hwnd", HexHandle(hwnd)));
     return StatusGeometry(hwnd);
+  }
+
+  // Reads the font the status window's template asks for, from the file of
+  // the program that shows it.  Without it no status can be judged.
+  void LoadStatusFont(uint64_t now, StatusWindow* status) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(status->hwnd, &pid);
+    const std::string program = ProgramPathOfProcess(pid);
+    DialogFont font;
+    std::string error = "no program file for pid " + std::to_string(pid);
+    if (program.empty() || !ReadDialogFont(program, kStatusTemplateId, &font, &error)) {
+      Emit(Event(now, "error").Add("message", "status font unknown: " + error));
+      return;
+    }
+    status->font = DialogFontText(font);
+    status->measure = std::make_shared<DialogFontMeasure>(font);
+  }
+
+  // Whether the status text fits on one line of the status control: its
+  // width in the template's font against the control's client width
+  // (GetClientRect reads what the window manager keeps, no message).
+  void AddFit(const StatusWindow& status, Event* event) const {
+    HWND control = GetDlgItem(status.hwnd, kStatusControlId);
+    RECT client = {};
+    if (status.measure == nullptr || control == nullptr || !GetClientRect(control, &client)) {
+      event->Add("fits", "").Add("width", "").Add("room", "");
+      return;
+    }
+    const int width = status.measure->TextWidth(status.lastText);
+    const LONG room = client.right - client.left;
+    event->Add("fits", width <= room).Add("width", width).Add("room", room);
   }
 
   std::string StatusGeometry(HWND hwnd) const {
@@ -452,6 +493,7 @@ class Watcher {
         status.announced = true;
         status.initialText = StatusText(hwnd, nullptr);
         status.lastText = status.initialText;
+        LoadStatusFont(now, &status);
         status.geometry = AnnounceStatusWindow(now, status, false);
         ScheduleShot(now + kScreenshotDelayMs, hwnd, "status", status.initialText);
         continue;
@@ -466,7 +508,10 @@ class Watcher {
       // vanished control is not a new (empty) status text.
       if (!hasControl || text == status.lastText) continue;
       status.lastText = text;
-      Emit(Event(now, "status").Add("text", text).Add("hwnd", HexHandle(hwnd)));
+      Event event(now, "status");
+      event.Add("text", text);
+      AddFit(status, &event);
+      Emit(event.Add("hwnd", HexHandle(hwnd)));
       ScheduleShot(now + kScreenshotDelayMs, hwnd, "status", text);
       if (!status.textChanged && text != status.initialText) {
         status.textChanged = true;
