@@ -102,23 +102,19 @@ void InstallUninstaller(sim::SimMachine& machine, const UninstallerScript& scrip
                           [script] { return std::make_unique<SimUninstaller>(script); });
 }
 
-void InstallProductProgram(sim::SimMachine& machine, const std::string& path,
-                           const ProductProgramScript& script) {
+sim::SimProcess* RunProductProgram(sim::SimMachine& machine, const std::string& path,
+                                   const ProductProgramScript& script) {
   machine.RegisterProgram(path, [script] { return std::make_unique<SimProductProgram>(script); });
-}
-
-sim::SimProcess* LaunchProgram(sim::SimMachine& machine, const std::string& path) {
   ProcessInfo info;
   if (!machine.StartProcess(path, "C:\\", ShowState::kNormal, &info)) return nullptr;
   return machine.ProcessById(info.processId);
 }
 
-void InstallProductFiles(sim::SimMachine& machine) {
-  sim::SimFileSystem& files = machine.Files();
+void InstallProductFiles(sim::SimMachine& machine, const std::string& dir) {
   for (const char* name : {"KWUNINST.EXE", "DEISL1.ISU", "K-WARD32.EXE", "K-TASKER.EXE",
                            "ACTIVITY.dll", "ZRP95.EXE", "ZRPENG.DLL", "NWCALLS.DLL",
                            "KWSHEXT.DLL", "ZRP.VXD"}) {
-    files.AddFile(std::string(kInstallDir) + name, "product file");
+    machine.Files().AddFile(dir + name, "product file");
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uninstall_app.h"
 #include "platform/sim/sim_machine.h"
 
 namespace kw::testing {
@@ -42,16 +43,22 @@ struct ProductProgramScript {
   bool hung = false;                    // never answers messages
   std::int64_t releaseAtMs = -1;        // lets go of its files at this run time
 };
-void InstallProductProgram(sim::SimMachine& machine, const std::string& path,
-                           const ProductProgramScript& script);
-// Starts an installed program as if the user had (outside the program under test).
-sim::SimProcess* LaunchProgram(sim::SimMachine& machine, const std::string& path);
+// Installs the program and starts it as the user had (outside the program
+// under test); starting the path again later runs the same script.
+sim::SimProcess* RunProductProgram(sim::SimMachine& machine, const std::string& path,
+                                   const ProductProgramScript& script);
 
 // The product as its installer leaves it: the registry entries that locate
 // it, and its installation directory with the install log and the uninstall
 // program.
-void InstallProductFiles(sim::SimMachine& machine);
+void InstallProductFiles(sim::SimMachine& machine, const std::string& dir = kInstallDir);
 void RegisterInstallLocation(sim::SimMachine& machine);
+
+// The application with the installation directory already located.
+class LocatedApp : public CUninstallApp {
+ public:
+  LocatedApp() { m_strInstallDir = kInstallDir; }
+};
 
 }  // namespace kw::testing
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,15 @@
 #include "platform/sim/sim_machine.h"
 
 namespace kw::testing {
+
+// A component's recorded error as "code argument"; reading it clears it.
+template <typename Component>
+std::string ErrorOf(Component& component) {
+  std::int32_t code = 0;
+  std::string argument;
+  component.GetError(code, argument);
+  return std::to_string(code) + " " + argument;
+}
 
 class SimTest : public ::testing::Test {
  protected:

@@ -154,8 +154,7 @@ void BuildRegistry(SimMachine& m, Dice& d, Facts& f) {
 }
 
 void RunProgram(SimMachine& m, const std::string& path, const testing::ProductProgramScript& s) {
-  testing::InstallProductProgram(m, path, s);
-  testing::LaunchProgram(m, path);
+  testing::RunProductProgram(m, path, s);
 }
 
 Facts Build(SimMachine& m, Dice& d) {
