@@ -367,6 +367,27 @@ class PromiseTest : public testing::SimTest {
       if (shown) expected.push_back(LoadMessage(id));
     }
     EXPECT_EQ(messages, expected);
+    if (!f.noDialog) CheckFailuresFollowTheirStatus(messages.size());
+  }
+
+  // A stage's failure box comes after its status and before the next one,
+  // owned by the status window.
+  void CheckFailuresFollowTheirStatus(std::size_t failures) {
+    const unsigned ids[] = {kMsgCloseProgramsFailed, kMsgRegistryFailed, kMsgBatchFileFailed,
+                            kMsgFilesFailed};
+    std::size_t statuses = 0, seen = 0;
+    for (const std::string& line : Journal()) {
+      statuses += line.rfind("status: ", 0) == 0;
+      for (std::size_t stage = 0; stage < 4; ++stage) {
+        if (line != "box \"K-WARD Uninstall Error\": " + LoadMessage(ids[stage])) continue;
+        EXPECT_EQ(statuses, stage + 1) << line;
+        ++seen;
+      }
+    }
+    EXPECT_EQ(seen, failures);
+    for (const sim::SimMessageBox& box : Machine().Boxes()) {
+      EXPECT_TRUE(IsPrompt(box) || box.ownerTitle == "  K-WARD Uninstall") << box.text;
+    }
   }
 };
 

@@ -106,7 +106,12 @@ TEST_F(RegistryTest, KeysAndValuesExistWhenReadable) {
 
 // --- The removals ------------------------------------------------------------
 
-enum class Op { kTree, kKey, kSubkeys, kValue };
+// kStage: the registry clean-up stage, for what the random machines cannot
+// tell apart.
+enum class Op { kTree, kKey, kSubkeys, kValue, kStage };
+const std::string kOurs = "CR .KWT []=kwt_auto_file";
+const char* const kOther = "CU Software\\Halvern Software\\K-Other\\X";
+const char* const kIncRefusesWriting = "!full CU Software\\Halvern Software Systems, Inc.";
 
 // On Windows NT, unless the row says 95: no other row depends on the version.
 struct RemovalCase {
@@ -148,6 +153,20 @@ const std::vector<RemovalCase> kRemovals = {
      false, "117 V", {"CU V [ZRP95]=x"}},
     {"ValueInKeyRefusingReading", false, {"CU V [ZRP95]=x", "!read CU V"}, Op::kValue, "V",
      "ZRP95", false, "115 V", {"CU V [ZRP95]=x"}},
+    // Longer than the 500 bytes a value is read into: a start-up entry left
+    // would run a deleted program at every log-on.
+    {"ValueTooLongToRead", false, {"CU V [ZRP95]=" + std::string(520, 'x'), "CU V [VMM32]=y"},
+     Op::kValue, "V", "ZRP95", true, "0 ", {"CU V [VMM32]=y"}},
+    // The extension's class is compared exactly: in another case it is
+    // another program's.
+    {"StageKeepsOurClassInAnotherCase", false, {"CR .KWT []=KWT_AUTO_FILE"}, Op::kStage, "", "",
+     true, "0 ", {"CR .KWT []=KWT_AUTO_FILE"}},
+    // The second company key cannot be listed: the names of the first
+    // listing are still in the list and keep it from being deleted.
+    {"StageSecondListingKeepsTheFirstNames", false, {kOurs, kOther, kIncRefusesWriting},
+     Op::kStage, "", "", true, "0 ", {kOther, kIncRefusesWriting}},
+    {"StageSecondListingWithNothingBefore", false, {kOurs, kIncRefusesWriting}, Op::kStage, "", "",
+     false, "0 ", {kIncRefusesWriting}},
 };
 
 class RegistryRemovalTest : public RegistryTest,
@@ -157,9 +176,11 @@ TEST_P(RegistryRemovalTest, RemovesExactlyWhatItShould) {
   const RemovalCase& c = GetParam();
   if (c.windows95) Machine().BecomeWindows95();
   Build(Registry(), c.machine);
-  CRegistry r;
+  CRegistry& r = m_registry;
   const RegKey cu = kHkeyCurrentUser;
-  EXPECT_EQ(c.op == Op::kTree      ? r.DeleteKeyTree(cu, c.path)
+  CTrimString taskDir;
+  EXPECT_EQ(c.op == Op::kStage     ? CUninstallApp().RemoveRegistryItems(taskDir)
+            : c.op == Op::kTree    ? r.DeleteKeyTree(cu, c.path)
             : c.op == Op::kKey     ? r.DeleteKey(cu, c.path)
             : c.op == Op::kSubkeys ? r.DeleteSubkeys(cu, c.path)
                                    : r.DeleteValue(cu, c.path, c.valueName),
@@ -172,73 +193,6 @@ TEST_P(RegistryRemovalTest, RemovesExactlyWhatItShould) {
 
 auto Named = [](const auto& row) { return std::string(row.param.name); };
 INSTANTIATE_TEST_SUITE_P(Machines, RegistryRemovalTest, ::testing::ValuesIn(kRemovals), Named);
-
-// --- The clean-up stage ------------------------------------------------------
-
-// What the product leaves, by the names the cases use.
-const std::map<std::string, std::string> kItems = {
-    {"agent", "CU Software\\Halvern Software\\K-WARD32 [TaskLocation]=C:\\K-WARD\\TASKS\\"},
-    {"tasker", "CU Software\\Halvern Software\\K-tasker\\Schedule\\Daily"},
-    {"professional", "CU Software\\Halvern Software Systems, Inc.\\"
-                     "K-WARD Professional for Windows 95\\Options"},
-    {"driver", "LM System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs [ZRP]=ZRP.VXD"},
-    // Longer than the 500 bytes a value is read into.
-    {"start-up", "LM Software\\Microsoft\\Windows\\CurrentVersion\\Run [ZRP95]=ZRP95.EXE" +
-                     std::string(520, ' ') + "/quiet"},
-    {"document class", "CR KWARD.DOCUMENT\\shell\\open\\command"},
-    {"task-file class", "CR kwt_auto_file\\shell\\open\\command []=K-TASKER.EXE %1"},
-    {"extension class", "CR CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}\\InprocServer32"},
-    {"driver class", "CR ZRP\\DefaultIcon"},
-    {"file menu", "CR *\\shellex\\ContextMenuHandlers\\KWardMenu []={5d1c}"},
-    {"folder menu", "CR Folder\\shellex\\ContextMenuHandlers\\KWardMenu []={5d1c}"},
-    {"file menu value", "CR *\\shellex\\ContextMenuHandlers []=KWardMenu"},
-    {"folder menu value", "CR Folder\\shellex\\ContextMenuHandlers []=KWardMenu"},
-    {".KWT", "CR .KWT []=kwt_auto_file"},
-};
-// The keys above them, which stay.
-const Entries kParents = {"CU Software", "CR CLSID", "CR *\\shellex\\ContextMenuHandlers",
-                          "CR Folder\\shellex\\ContextMenuHandlers",
-                          "LM Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                          "LM System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs"};
-const char* const kIncRefusesWriting = "!full CU Software\\Halvern Software Systems, Inc.";
-
-struct CleanupCase {
-  const char* name;
-  const char* absent;  // a product item not on the machine
-  Entries extra;       // on the machine and expected to stay
-  bool result;
-};
-void PrintTo(const CleanupCase& c, std::ostream* os) { *os << c.name; }
-
-const CleanupCase kCleanups[] = {
-    {"ExtensionNamesOurClassInAnotherCase", ".KWT", {"CR .KWT []=KWT_AUTO_FILE"}, true},
-    // The second company key cannot be listed: the names of the first
-    // listing are still in the list and keep it from being deleted.
-    {"SecondListingKeepsTheFirstNames", "professional",
-     {"CU Software\\Halvern Software\\K-Other\\X", kIncRefusesWriting}, true},
-    {"SecondListingWithNothingBefore", "professional", {kIncRefusesWriting}, false},
-};
-
-class RegistryCleanupTest : public RegistryTest,
-                            public ::testing::WithParamInterface<CleanupCase> {};
-
-TEST_P(RegistryCleanupTest, RemovesTheProductsItemsOnly) {
-  Entries stays = kParents;
-  stays.insert(stays.end(), GetParam().extra.begin(), GetParam().extra.end());
-  Entries machine = stays;
-  for (const auto& [id, entry] : kItems) {
-    if (id != GetParam().absent) machine.push_back(entry);
-  }
-  Build(Registry(), machine);
-  sim::SimRegistry expected;
-  Build(expected, stays);
-  CTrimString taskDir;
-  EXPECT_EQ(CUninstallApp().RemoveRegistryItems(taskDir), GetParam().result);
-  EXPECT_EQ(taskDir, "C:\\K-WARD\\TASKS\\");
-  EXPECT_EQ(Registry().Dump(), expected.Dump());
-}
-
-INSTANTIATE_TEST_SUITE_P(Machines, RegistryCleanupTest, ::testing::ValuesIn(kCleanups), Named);
 
 }  // namespace
 }  // namespace kw
