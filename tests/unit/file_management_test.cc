@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "components/file_management_prompt.h"
-#include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {

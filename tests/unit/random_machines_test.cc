@@ -20,7 +20,6 @@
 
 #include "app/uninstall_app.h"
 #include "components/message_catalogue.h"
-#include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {

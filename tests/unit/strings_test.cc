@@ -1,5 +1,6 @@
-// The text components: the trimming string and its path helpers, the cursor
-// string list's search and removal, and a message's argument.
+// The text components: the trimming string (its path helpers are the fuzz
+// target's), the cursor string list's search and removal, and a message's
+// argument.
 #include <gtest/gtest.h>
 
 #include "components/cursor_string_list.h"
@@ -30,44 +31,6 @@ TEST(TrimStringTest, TextIsTrimmedOnTheWayInButNotWhenCopied) {
   EXPECT_EQ(copied, " key ");
   copied = Untrimmed(" name ");
   EXPECT_EQ(copied, " name ");
-}
-
-TEST(TrimStringTest, JoinPathPutsExactlyOneBackslashAtTheSeam) {
-  const struct {
-    CTrimString left;
-    const char* right;
-    const char* joined;
-  } cases[] = {
-      {"C:\\WINDOWS", "Uninst.exe", "C:\\WINDOWS\\Uninst.exe"},
-      {"C:\\WINDOWS\\", "\\Uninst.exe", "C:\\WINDOWS\\Uninst.exe"},
-      {"C:\\\\\\", "x", "C:\\x"},
-      {"C:\\K-WARD\\", "", "C:\\K-WARD\\"},
-      {"", "DOSSTART.BAT", "\\DOSSTART.BAT"},
-      {Untrimmed("C:\\A \\"), " B", "C:\\A\\B"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.left.JoinPath(c.right), c.joined) << c.left;
-}
-
-TEST(TrimStringTest, PathParts) {
-  const struct {
-    CTrimString path;
-    const char* fileName;
-    const char* directory;
-  } cases[] = {
-      {"C:\\K-WARD\\KWUNINST.EXE", "KWUNINST.EXE", "C:\\K-WARD\\"},
-      {"KWUNINST.EXE", "KWUNINST.EXE", ""},
-      {"C:\\K-WARD\\", "", "C:\\K-WARD\\"},
-      {"C:\\", "", "C:\\"},
-      {"C:\\K-WARD\\K-TASKER.EXE %1", "K-TASKER.EXE %1", "C:\\K-WARD\\"},
-      {Untrimmed("Software\\KEY "), "KEY", "Software\\"},  // a raw registry name
-  };
-  for (const auto& c : cases) {
-    CTrimString part;
-    c.path.GetFileNamePart(part);
-    EXPECT_EQ(part, c.fileName) << c.path;
-    c.path.GetDirectoryPart(part);
-    EXPECT_EQ(part, c.directory) << c.path;
-  }
 }
 
 using CursorStringListTest = testing::SimTest;  // its error title comes from the catalogue

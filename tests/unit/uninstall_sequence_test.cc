@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "app/uninstall_app.h"
-#include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
