@@ -191,8 +191,11 @@ Facts Build(SimMachine& m, Dice& d) {
   }
 
   // The product's programs, running; some will not let go.
+  // An agent that is installed but not running must not be started.
   f.agent = d.Chance(0.7);
-  if (f.agent) RunProductProgram(m, dir + "K-TASKER.EXE", {"K-Tasker", {dir + "ACTIVITY.dll"}});
+  sim::SimProcess* agent =
+      RunProductProgram(m, dir + "K-TASKER.EXE", {"K-Tasker", {dir + "ACTIVITY.dll"}});
+  if (!f.agent) agent->Exit();
   const testing::ProductProgramScript main{"K-WARD Professional", {dir + "K-WARD32.EXE"},
                                            d.Below(3) * 1000, d.Chance(0.1), d.Chance(0.05)};
   if (d.Chance(0.7)) RunProductProgram(m, dir + "K-WARD32.EXE", main);

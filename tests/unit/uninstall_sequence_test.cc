@@ -16,8 +16,6 @@ using testing::LocatedApp;
 using testing::ProductProgramScript;
 using testing::UninstallerScript;
 
-constexpr const char* kVxdKey = "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxds";
-constexpr const char* kCommandKey = "kwt_auto_file\\shell\\open\\command";
 constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95";
 
@@ -33,9 +31,11 @@ class UninstallSequenceTest : public testing::SimTest {
       const char* key;
       const char* name;
       const char* value;
-    } sources[] = {{kHkeyLocalMachine, kVxdKey, "ZRP", driver},
-                   {kHkeyClassesRoot, kCommandKey, "", command},
-                   {kHkeyLocalMachine, kUninstallKey, "UninstallString", uninstall}};
+    } sources[] = {
+        {kHkeyLocalMachine, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxds", "ZRP",
+         driver},
+        {kHkeyClassesRoot, "kwt_auto_file\\shell\\open\\command", "", command},
+        {kHkeyLocalMachine, kUninstallKey, "UninstallString", uninstall}};
     for (const auto& s : sources) {
       Registry().SetString(s.root, s.key, s.name, s.value ? s.value : "");
       Registry().Switches(s.root, s.key).refuseRead = s.value == nullptr;
@@ -53,9 +53,9 @@ class UninstallSequenceTest : public testing::SimTest {
                                       {"K-Tasker", {InInstallDir("ACTIVITY.dll")}});
   }
   // Where an event stands in the journal: its index, or -1.
-  int Index(const std::string& prefix, int from = 0) const {
+  int Index(const std::string& prefix) const {
     const auto& journal = Machine().Journal();
-    for (int i = from; i < static_cast<int>(journal.size()); ++i) {
+    for (int i = 0; i < static_cast<int>(journal.size()); ++i) {
       if (journal[i].what.rfind(prefix, 0) == 0) return i;
     }
     return -1;
