@@ -42,34 +42,27 @@ class FileManagementTest : public testing::SimTest {
   CFileManagementPrompt m_files;
 };
 
-TEST_F(FileManagementTest, ExistsIgnoresDotNamesAndFindsDirectoriesWrittenWithBackslashes) {
-  Files().AddDirectory("C:\\EMPTY");
-  Files().AddFile("C:\\K-WARD\\KWUNINST.EXE");
-  const struct {
-    const char* path;
-    bool exists;
-  } cases[] = {
-      {"C:\\EMPTY\\*.*", false},  // only "." and ".."
-      {"C:\\K-WARD\\*.*", true},  {"C:\\K-WARD\\*.KWT", false}, {"C:\\K-WARD", true},
-      {"C:\\K-WARD\\", true},     {"c:\\k-ward\\\\\\", true},  {"C:\\MISSING\\", false},
-      {"C:\\", true},             {"D:\\", false},             {"", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(m_files.Exists(c.path), c.exists) << c.path;
-}
-
 // Names are taken exactly as found: one beginning with a blank or a dot,
 // trimmed or passed over, would name another entry or none, and be left.
-TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExact) {
+// A directory exists however many backslashes end its path.
+TEST_F(FileManagementTest, ListingsAndExistenceTakeNamesExactly) {
   for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", " A", ".profile\\B", "SUB\\C"}) {
     Files().AddFile(std::string("C:\\DIR\\") + name);
   }
+  Files().AddDirectory("C:\\EMPTY");
+  const std::pair<const char*, bool> exists[] = {
+      {"C:\\EMPTY\\*.*", false},  // only "." and ".."
+      {"C:\\DIR\\*.*", true},   {"C:\\DIR\\*.KWT", false}, {"C:\\DIR", true},
+      {"C:\\DIR\\", true},      {"c:\\dir\\\\", true}, {"C:\\MISSING\\", false},
+      {"C:\\", true},             {"D:\\", false},           {"", false},
+      {"C:\\DIR\\.profile", true}};
+  for (const auto& [path, found] : exists) EXPECT_EQ(m_files.Exists(path), found) << path;
   m_files.AddExclusion("DEISL1.ISU");
   CCursorStringList list;
   ASSERT_TRUE(m_files.ListFiles("C:\\DIR\\*.*", list));
-  EXPECT_EQ(Walk(list), (Names{"beta.dat", "ALPHA.DAT", " A"}));
+  EXPECT_EQ(Walk(list), (Names{"beta.dat", "ALPHA.DAT", " A"}));  // reversed, filtered
   ASSERT_TRUE(m_files.ListDirectories("C:\\DIR\\*", list));
   EXPECT_EQ(Walk(list), (Names{"SUB", ".profile"}));
-  EXPECT_TRUE(m_files.Exists("C:\\DIR\\.profile"));
   EXPECT_FALSE(m_files.ListFiles("C:\\DIR\\S*", list));  // matches only a directory
   EXPECT_EQ(ErrorOf(m_files), "142 C:\\DIR\\S*");
 }
