@@ -55,19 +55,31 @@ class ContractMachine {
   virtual void EndProcess(std::uint32_t processId) = 0;
 };
 
+// The drive's scratch directory and the key below HKEY_CURRENT_USER that
+// every contract test works in: made afresh before each test, removed after.
+constexpr const char* kScratchDir = "C:\\kwcontract";
+constexpr const char* kScratchKey = "Software\\KwuninstContract";
+
 // Every contract test runs with the machine's port in place of the platform.
 class ContractTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    TearDown();
+    m_machine.CreateKey(kHkeyCurrentUser, kScratchKey);
+    m_machine.MakeDirectory(kScratchDir);
+  }
+  void TearDown() override {
+    Os().ChangeDirectory("C:\\");
+    m_machine.RemoveTree(kHkeyCurrentUser, kScratchKey);
+    m_machine.RemoveDirectoryTree(kScratchDir);
+  }
+  // Below the scratch key or the scratch directory.
+  static std::string Key(const std::string& below) { return kScratchKey + ("\\" + below); }
+  static std::string File(const std::string& below) { return kScratchDir + ("\\" + below); }
+
   ContractMachine& m_machine = ContractMachine::Get();
   ScopedPlatformOverride m_override{m_machine.Port()};
 };
-
-// The drive's scratch directory of the contract tests.
-constexpr const char* kScratchDir = "C:\\kwcontract";
-
-// Every contract test works below this key of HKEY_CURRENT_USER and removes
-// it before and after.
-constexpr const char* kScratchKey = "Software\\KwuninstContract";
 
 }  // namespace kw::contract
 

@@ -10,160 +10,155 @@
 namespace kw::contract {
 namespace {
 
+using Names = std::vector<std::string>;
+
 class FilesContractTest : public ContractTest {
  protected:
-  void SetUp() override {
-    m_machine.RemoveDirectoryTree(kScratchDir);
-    m_machine.MakeDirectory(kScratchDir);
-  }
-  void TearDown() override { m_machine.RemoveDirectoryTree(kScratchDir); }
-
-  static std::string Path(const std::string& below) { return std::string(kScratchDir) + "\\" + below; }
-
   // Every name a search finds, in the order found.
-  static std::vector<std::string> Search(const std::string& pattern) {
-    std::vector<std::string> names;
+  static Names Search(const std::string& pattern) {
+    Names names;
     ScopedFind search;
     FindEntry entry;
-    if (!search.First(pattern, &entry)) return names;
-    do {
+    for (bool found = search.First(pattern, &entry); found; found = search.Next(&entry)) {
       names.push_back(entry.name);
-    } while (search.Next(&entry));
+    }
     return names;
   }
-  static std::vector<std::string> Sorted(std::vector<std::string> names) {
+  static Names Sorted(Names names) {
     std::sort(names.begin(), names.end());
     return names;
+  }
+  static std::string Content(const std::string& name) {
+    ScopedFile file;
+    std::string bytes = "<cannot be opened>";
+    if (file.Open(File(name), FileOpenMode::kReadExisting)) Os().ReadWholeFile(file.Get(), &bytes);
+    return bytes;
   }
 };
 
 TEST_F(FilesContractTest, ADirectoryIsFoundWithoutATrailingBackslashOnly) {
-  m_machine.MakeDirectory(Path("Product"));
-  EXPECT_EQ(Search(Path("Product")), std::vector<std::string>{"Product"});
-  EXPECT_EQ(Search(Path("PRODUCT")), std::vector<std::string>{"Product"});  // keeps its case
-  EXPECT_TRUE(Search(Path("Product\\")).empty());
-  EXPECT_TRUE(Search(Path("Missing")).empty());
-  EXPECT_TRUE(Search(Path("Missing\\*.*")).empty());
-
+  m_machine.MakeDirectory(File("Product"));
+  EXPECT_EQ(Search(File("PRODUCT")), Names{"Product"});  // keeps its case
+  EXPECT_TRUE(Search(File("Product\\")).empty());
+  EXPECT_TRUE(Search(File("Missing")).empty());
+  EXPECT_TRUE(Search(File("Missing\\*.*")).empty());
   FindEntry entry;
   ScopedFind search;
-  ASSERT_TRUE(search.First(Path("Product"), &entry));
+  ASSERT_TRUE(search.First(File("Product"), &entry));
   EXPECT_TRUE(entry.IsDirectory());
   EXPECT_FALSE(entry.IsReparsePoint());
-  EXPECT_TRUE(Os().IsExistingDirectory(Path("Product")));
+  EXPECT_TRUE(Os().IsExistingDirectory(File("Product")));
   EXPECT_TRUE(Os().IsExistingDirectory("C:\\"));
 }
 
 TEST_F(FilesContractTest, WildcardsMatchAsOnWindows) {
-  m_machine.MakeDirectory(Path("Dir"));
+  m_machine.MakeDirectory(File("Dir"));
   for (const char* name : {"TASK1.KWT", "task2.kwt", "README", "DATA.BIN"}) {
-    m_machine.MakeFile(Path(std::string("Dir\\") + name), "x");
+    m_machine.MakeFile(File(std::string("Dir\\") + name), "x");
   }
-  m_machine.MakeDirectory(Path("Dir\\Sub"));
+  m_machine.MakeDirectory(File("Dir\\Sub"));
   // "." and ".." come first in a directory that is not a drive root.
-  const std::vector<std::string> all = Search(Path("Dir\\*.*"));
+  const Names all = Search(File("Dir\\*.*"));
   ASSERT_GE(all.size(), 2u);
-  EXPECT_EQ(all[0], ".");
-  EXPECT_EQ(all[1], "..");
+  EXPECT_EQ(Names(all.begin(), all.begin() + 2), (Names{".", ".."}));
   EXPECT_EQ(Sorted(all), Sorted({".", "..", "TASK1.KWT", "task2.kwt", "README", "DATA.BIN", "Sub"}));
   // "*.*" matches names without a dot; "*.KWT" ignores case.
-  EXPECT_EQ(Sorted(Search(Path("Dir\\*.KWT"))), Sorted({"TASK1.KWT", "task2.kwt"}));
-  EXPECT_EQ(Sorted(Search(Path("Dir\\TASK?.KWT"))), Sorted({"TASK1.KWT", "task2.kwt"}));
-  EXPECT_TRUE(Search(Path("Dir\\*.NONE")).empty());
+  EXPECT_EQ(Sorted(Search(File("Dir\\*.KWT"))), Sorted({"TASK1.KWT", "task2.kwt"}));
+  EXPECT_EQ(Sorted(Search(File("Dir\\TASK?.KWT"))), Sorted({"TASK1.KWT", "task2.kwt"}));
+  EXPECT_TRUE(Search(File("Dir\\*.NONE")).empty());
 }
 
 TEST_F(FilesContractTest, AFileHeldOpenElsewhereCannotBeOpenedExclusively) {
-  m_machine.MakeFile(Path("ACTIVITY.dll"), "library");
+  m_machine.MakeFile(File("ACTIVITY.dll"), "library");
   {
-    ScopedFile file;
-    EXPECT_TRUE(file.Open(Path("ACTIVITY.dll"), FileOpenMode::kReadExisting));
-    // Our own open denies sharing too.
-    ScopedFile second;
-    EXPECT_FALSE(second.Open(Path("ACTIVITY.dll"), FileOpenMode::kReadExisting));
+    ScopedFile file, second;  // our own open denies sharing too
+    EXPECT_TRUE(file.Open(File("ACTIVITY.dll"), FileOpenMode::kReadExisting));
+    EXPECT_FALSE(second.Open(File("ACTIVITY.dll"), FileOpenMode::kReadExisting));
   }
-  const std::uintptr_t hold = m_machine.HoldOpen(Path("ACTIVITY.dll"));
+  const std::uintptr_t hold = m_machine.HoldOpen(File("ACTIVITY.dll"));
   ASSERT_NE(hold, 0u);
   ScopedFile file;
-  EXPECT_FALSE(file.Open(Path("ACTIVITY.dll"), FileOpenMode::kReadExisting));
-  EXPECT_FALSE(Os().RemoveFile(Path("ACTIVITY.dll")));
+  EXPECT_FALSE(file.Open(File("ACTIVITY.dll"), FileOpenMode::kReadExisting));
+  EXPECT_FALSE(Os().RemoveFile(File("ACTIVITY.dll")));
   m_machine.Release(hold);
-  EXPECT_TRUE(file.Open(Path("ACTIVITY.dll"), FileOpenMode::kReadExisting));
+  EXPECT_TRUE(file.Open(File("ACTIVITY.dll"), FileOpenMode::kReadExisting));
 }
 
-// Each open mode on a file that exists and on one that does not: what the
-// open finds, and whether it may write.
-TEST_F(FilesContractTest, WholeFilesAreReadAndRewritten) {
-  const struct {
-    FileOpenMode mode;
-    bool exists;
-    bool opens;
-    const char* read;
-    bool writes;
-  } cases[] = {
-      {FileOpenMode::kReadExisting, true, true, "ECHO OFF\r\nCLS\r\n", false},
-      {FileOpenMode::kReadExisting, false, false, "", false},
-      {FileOpenMode::kReadCreateIfMissing, true, true, "ECHO OFF\r\nCLS\r\n", false},
-      {FileOpenMode::kReadCreateIfMissing, false, true, "", false},
-      {FileOpenMode::kReadWriteTruncate, true, true, "", true},  // emptied by the open
-      {FileOpenMode::kReadWriteTruncate, false, true, "", true},
-  };
-  for (const auto& c : cases) {
-    const std::string path = Path("DOSSTART.BAT");
-    Os().RemoveFile(path);
-    if (c.exists) m_machine.MakeFile(path, "ECHO OFF\r\nCLS\r\n");
-    ScopedFile file;
-    const int row = static_cast<int>(&c - cases);
-    ASSERT_EQ(file.Open(path, c.mode), c.opens) << row;
-    EXPECT_EQ(m_machine.PathExists(path), c.opens) << row;
-    if (!c.opens) continue;
-    std::string bytes = "sentinel";
-    ASSERT_TRUE(Os().ReadWholeFile(file.Get(), &bytes)) << row;
-    EXPECT_EQ(bytes, c.read) << row;
-    EXPECT_EQ(Os().WriteWholeFile(file.Get(), "ECHO OFF\r\n"), c.writes) << row;
-    file.Close();
-    ASSERT_TRUE(file.Open(path, FileOpenMode::kReadExisting)) << row;
-    ASSERT_TRUE(Os().ReadWholeFile(file.Get(), &bytes)) << row;
-    EXPECT_EQ(bytes, c.writes ? "ECHO OFF\r\n" : c.read) << row;
+TEST_F(FilesContractTest, ReadingOpensAnExistingFileOrCreatesAnEmptyOne) {
+  for (const FileOpenMode mode : {FileOpenMode::kReadExisting, FileOpenMode::kReadCreateIfMissing}) {
+    for (const bool exists : {true, false}) {
+      Os().RemoveFile(File("DOSSTART.BAT"));
+      if (exists) m_machine.MakeFile(File("DOSSTART.BAT"), "ECHO OFF\r\nCLS\r\n");
+      const bool opens = exists || mode == FileOpenMode::kReadCreateIfMissing;
+      ScopedFile file;
+      ASSERT_EQ(file.Open(File("DOSSTART.BAT"), mode), opens) << exists;
+      EXPECT_EQ(m_machine.PathExists(File("DOSSTART.BAT")), opens) << exists;
+      std::string bytes = "sentinel";
+      EXPECT_TRUE(!opens || Os().ReadWholeFile(file.Get(), &bytes)) << exists;
+      EXPECT_EQ(bytes, !opens ? "sentinel" : exists ? "ECHO OFF\r\nCLS\r\n" : "") << exists;
+    }
   }
 }
 
-TEST_F(FilesContractTest, DeletingFilesAndRemovingDirectories) {
-  m_machine.MakeDirectory(Path("Full"));
-  m_machine.MakeFile(Path("Full\\FILE.DAT"), "data");
-  EXPECT_FALSE(Os().RemoveEmptyDirectory(Path("Full")));  // not empty
-  EXPECT_TRUE(Os().RemoveFile(Path("full\\file.dat")));
-  EXPECT_FALSE(Os().RemoveFile(Path("Full\\FILE.DAT")));  // already gone
-  EXPECT_TRUE(Os().RemoveEmptyDirectory(Path("Full")));
-  EXPECT_FALSE(m_machine.PathExists(Path("Full")));
-  EXPECT_FALSE(Os().RemoveEmptyDirectory(Path("Full")));
+// Saving replaces a file in steps that each leave a whole file in place:
+// the new content under a free name, by an open that only creates, then
+// moves that rename but never replace, nor move a file held open.
+TEST_F(FilesContractTest, AFileIsReplacedInStepsThatNeverReplace) {
+  const std::string bytes = "ECHO OFF\r\nLH \xE9t\xE9\rX\r\n\x1A tail";  // bytes as they are
+  m_machine.MakeFile(File("DOSSTART.BAT"), "old");
+  {
+    ScopedFile file, second;
+    ASSERT_TRUE(file.Open(File("NEW.TMP"), FileOpenMode::kReadWriteCreateNew));
+    EXPECT_FALSE(second.Open(File("NEW.TMP"), FileOpenMode::kReadExisting));  // sharing denied
+    EXPECT_FALSE(Os().MoveEntry(File("NEW.TMP"), File("NEWER.TMP")));
+    ASSERT_TRUE(Os().WriteWholeFile(file.Get(), bytes));
+  }
+  ScopedFile file;
+  EXPECT_FALSE(file.Open(File("dosstart.bat"), FileOpenMode::kReadWriteCreateNew));
+  EXPECT_FALSE(file.Open(File("Missing\\NEW.TMP"), FileOpenMode::kReadWriteCreateNew));
+  EXPECT_FALSE(Os().MoveEntry(File("NEW.TMP"), File("dosstart.bat")));
+  EXPECT_FALSE(Os().MoveEntry(File("MISSING.TMP"), File("OTHER.TMP")));
+  EXPECT_EQ(Content("DOSSTART.BAT"), "old");
+  ASSERT_TRUE(Os().MoveEntry(File("DOSSTART.BAT"), File("OLD.TMP")));
+  ASSERT_TRUE(Os().MoveEntry(File("NEW.TMP"), File("DOSSTART.BAT")));
+  EXPECT_TRUE(Os().RemoveFile(File("OLD.TMP")));
+  EXPECT_EQ(Content("DOSSTART.BAT"), bytes);
+  EXPECT_FALSE(m_machine.PathExists(File("NEW.TMP")));
 }
 
-TEST_F(FilesContractTest, ClearingTheReadOnlyAttribute) {
-  m_machine.MakeFile(Path("LOCKED.DAT"), "data");
-  m_machine.MakeReadOnly(Path("LOCKED.DAT"));
+TEST_F(FilesContractTest, AReadOnlyFileGoesOnlyOnceItsMarkIsCleared) {
+  m_machine.MakeFile(File("LOCKED.DAT"), "data");
+  m_machine.MakeReadOnly(File("LOCKED.DAT"));
   ScopedFind search;
   FindEntry entry;
-  ASSERT_TRUE(search.First(Path("LOCKED.DAT"), &entry));
+  ASSERT_TRUE(search.First(File("LOCKED.DAT"), &entry));
   EXPECT_NE(entry.attributes & kFileAttributeReadOnly, 0u);
-  search.Close();
-  EXPECT_FALSE(Os().RemoveFile(Path("LOCKED.DAT")));
-  EXPECT_TRUE(m_machine.PathExists(Path("LOCKED.DAT")));
-  EXPECT_TRUE(Os().ClearReadOnly(Path("LOCKED.DAT")));
-  ASSERT_TRUE(search.First(Path("LOCKED.DAT"), &entry));
-  EXPECT_EQ(entry.attributes & kFileAttributeReadOnly, 0u);
-  search.Close();
-  EXPECT_TRUE(Os().RemoveFile(Path("LOCKED.DAT")));
-  EXPECT_FALSE(Os().ClearReadOnly(Path("LOCKED.DAT")));
+  EXPECT_FALSE(Os().RemoveFile(File("LOCKED.DAT")));
+  EXPECT_TRUE(m_machine.PathExists(File("LOCKED.DAT")));
+  EXPECT_TRUE(Os().ClearReadOnly(File("LOCKED.DAT")));
+  EXPECT_TRUE(Os().RemoveFile(File("locked.dat")));
+  EXPECT_FALSE(Os().RemoveFile(File("LOCKED.DAT")));  // already gone
+  EXPECT_FALSE(Os().ClearReadOnly(File("LOCKED.DAT")));
 }
 
-TEST_F(FilesContractTest, TheCurrentDirectory) {
-  m_machine.MakeDirectory(Path("Work"));
-  ASSERT_TRUE(Os().ChangeDirectory(Path("Work")));
-  EXPECT_EQ(Os().CurrentDirectory(), Path("Work"));
-  ASSERT_TRUE(Os().ChangeDirectory("C:\\"));
-  EXPECT_EQ(Os().CurrentDirectory(), "C:\\");
-  EXPECT_FALSE(Os().ChangeDirectory(Path("Missing")));
-  EXPECT_EQ(Os().CurrentDirectory(), "C:\\");
+// Directories named as the registry writes them (with a trailing
+// backslash), and names relative to the current directory.
+TEST_F(FilesContractTest, DirectoriesAndRelativeNames) {
+  for (const char* dir : {"Full", "Work", "Work\\Sub"}) m_machine.MakeDirectory(File(dir));
+  m_machine.MakeFile(File("Full\\FILE.DAT"), "data");
+  m_machine.MakeFile(File("Work\\A.TMP"), "x");
+  m_machine.MakeFile(File("A.TMP"), "x");
+  EXPECT_FALSE(Os().RemoveEmptyDirectory(File("Full")));  // not empty
+  ASSERT_TRUE(Os().RemoveFile(File("Full\\FILE.DAT")));
+  EXPECT_TRUE(Os().RemoveEmptyDirectory(File("Full\\")));
+  EXPECT_FALSE(m_machine.PathExists(File("Full")));
+  EXPECT_FALSE(Os().RemoveEmptyDirectory(File("Full")));
+  ASSERT_TRUE(Os().ChangeDirectory(File("Work")));
+  EXPECT_TRUE(Os().RemoveFile("A.TMP"));
+  EXPECT_TRUE(Os().RemoveEmptyDirectory("Sub"));
+  EXPECT_FALSE(m_machine.PathExists(File("Work\\A.TMP")) || m_machine.PathExists(File("Work\\Sub")));
+  EXPECT_TRUE(m_machine.PathExists(File("A.TMP")));
+  EXPECT_FALSE(Os().ChangeDirectory(File("Missing")));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // real time on Windows.
 #include <gtest/gtest.h>
 
-
 #include "tests/contract/contract_machine.h"
 
 namespace kw::contract {
@@ -12,8 +11,7 @@ namespace {
 class ProcessesContractTest : public ContractTest {
  protected:
   void SetUp() override {
-    m_machine.RemoveDirectoryTree(kScratchDir);
-    m_machine.MakeDirectory(kScratchDir);
+    ContractTest::SetUp();
     m_program = m_machine.InstallWindowProgram(kScratchDir);
   }
 
@@ -42,6 +40,9 @@ TEST_F(ProcessesContractTest, StartFreezeAndCloseAProgram) {
     return static_cast<bool>(window);
   }));
   EXPECT_FALSE(Os().FindTopLevelWindow("K-Task"));
+  // The wait for the uninstaller's answer tells its own windows by their maker.
+  EXPECT_EQ(Os().WindowProcessId(window), info.processId);
+  EXPECT_EQ(Os().WindowProcessId(WindowHandle{}), 0u);
 
   // Suspensions are counted.
   EXPECT_EQ(Os().SuspendProcessThread(info.thread), 0u);
@@ -55,6 +56,7 @@ TEST_F(ProcessesContractTest, StartFreezeAndCloseAProgram) {
   EXPECT_TRUE(Eventually([&] { return Os().ProcessVersion(info.processId) == 0; }));
   EXPECT_FALSE(Os().FindTopLevelWindow("K-Tasker"));
   EXPECT_FALSE(Os().SendCloseRequest(window, 1000));
+  EXPECT_EQ(Os().WindowProcessId(window), 0u);  // gone with its window
 }
 
 // A program that hangs must not hang the caller: the close request is

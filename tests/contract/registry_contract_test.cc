@@ -12,60 +12,45 @@
 namespace kw::contract {
 namespace {
 
+using Names = std::vector<std::string>;
+
 class RegistryContractTest : public ContractTest {
  protected:
-  void SetUp() override {
-    m_machine.RemoveTree(kHkeyCurrentUser, kScratchKey);
-    m_machine.CreateKey(kHkeyCurrentUser, kScratchKey);
+  static long Open(const std::string& below, ScopedRegKey* key) {
+    return key->Open(kHkeyCurrentUser, below.empty() ? kScratchKey : Key(below), kKeyAllAccess);
   }
-  void TearDown() override { m_machine.RemoveTree(kHkeyCurrentUser, kScratchKey); }
-
-  static std::string Path(const std::string& below) { return std::string(kScratchKey) + "\\" + below; }
-
-  long OpenScratch(const std::string& below, std::uint32_t access, ScopedRegKey* key) {
-    return key->Open(kHkeyCurrentUser, below.empty() ? kScratchKey : Path(below), access);
-  }
-
-  // Queries into a guarded buffer: the bytes past the room given must stay
-  // untouched, whatever the call answers.
-  long Query(RegKey key, const std::string& name, std::uint32_t room, std::uint32_t* type,
-             std::string* data, std::uint32_t* size) {
+  // Queries into 500 bytes of a guarded buffer: the bytes past them must
+  // stay untouched, whatever the call answers.
+  static long Query(RegKey key, const std::string& name, std::uint32_t* type, std::string* data) {
     constexpr unsigned char kGuard = 0xA5;
-    std::vector<unsigned char> buffer(room + 16, kGuard);
-    *size = room;
-    const long result = Os().QueryRegistryValue(key, name, type, buffer.data(), size);
-    for (std::size_t i = room; i < buffer.size(); ++i) {
+    std::vector<unsigned char> buffer(500 + 16, kGuard);
+    std::uint32_t size = 500;
+    const long result = Os().QueryRegistryValue(key, name, type, buffer.data(), &size);
+    for (std::size_t i = 500; i < buffer.size(); ++i) {
       EXPECT_EQ(buffer[i], kGuard) << "written past the room given, at " << i;
     }
-    if (result == kErrorSuccess) data->assign(reinterpret_cast<char*>(buffer.data()), *size);
+    data->assign(reinterpret_cast<char*>(buffer.data()), result == kErrorSuccess ? size : 0);
+    if (result == kErrorMoreData) *data = std::to_string(size) + " bytes";
     return result;
+  }
+  static Names Subkeys(RegKey key) {
+    Names names;
+    for (std::uint32_t index = 0; index < 10; ++index) {
+      char name[500] = {};
+      std::uint32_t size = sizeof name;
+      if (Os().EnumRegistrySubkey(key, index, name, &size) != kErrorSuccess) break;
+      EXPECT_EQ(size, std::string(name).size());
+      names.emplace_back(name, size);
+    }
+    return names;
   }
 };
 
-TEST_F(RegistryContractTest, OpensExistingKeysOnlyAndIgnoresCase) {
-  m_machine.CreateKey(kHkeyCurrentUser, Path("Product\\Settings"));
-  ScopedRegKey key;
-  EXPECT_EQ(OpenScratch("Product\\Settings", kKeyRead, &key), kErrorSuccess);
-  EXPECT_TRUE(key.IsOpen());
-  EXPECT_EQ(OpenScratch("PRODUCT\\settings", kKeyAllAccess, &key), kErrorSuccess);
-  EXPECT_EQ(OpenScratch("Product\\Missing", kKeyRead, &key), kErrorFileNotFound);
-  EXPECT_FALSE(key.IsOpen());
-
-  // An open key is a parent for further opens; an empty path opens the
-  // parent itself, also a root.
-  ScopedRegKey parent;
-  ASSERT_EQ(OpenScratch("Product", kKeyRead, &parent), kErrorSuccess);
-  ScopedRegKey child;
-  EXPECT_EQ(child.Open(parent.Get(), "Settings", kKeyRead), kErrorSuccess);
-  EXPECT_EQ(child.Open(parent.Get(), "", kKeyRead), kErrorSuccess);
-  ScopedRegKey root;
-  EXPECT_EQ(root.Open(kHkeyCurrentUser, "", kKeyRead), kErrorSuccess);
-  EXPECT_EQ(child.Open(root.Get(), kScratchKey, kKeyRead), kErrorSuccess);
-}
-
 // Values come back with their type and bytes as stored (an expandable text
-// is not expanded), into at most the room given; names ignore case.
-TEST_F(RegistryContractTest, ValuesComeBackAsStored) {
+// is not expanded); names ignore case.  A value longer than the room given
+// is there all the same (more data), named or not, and is deleted like any
+// other.
+TEST_F(RegistryContractTest, ValuesComeBackAsStoredAndGoEvenWhenTooLong) {
   const struct {
     const char* name;
     std::uint32_t type;
@@ -76,86 +61,80 @@ TEST_F(RegistryContractTest, ValuesComeBackAsStored) {
       {"Multi", kRegMultiSz, std::string("first\0second\0\0", 14)},
       {"Expand", kRegExpandSz, std::string("%SystemRoot%\\K-WARD\0", 20)},
       {"Number", kRegDword, std::string("\x2A\x00\x00\x00", 4)},
-      {"", kRegSz, std::string("kwt_auto_file\0", 14)},
+      {"", kRegSz, std::string(600, 'U') + '\0'},
   };
   for (const auto& value : stored) {
     m_machine.SetValue(kHkeyCurrentUser, kScratchKey, value.name, value.type, value.bytes);
   }
   ScopedRegKey key;
-  ASSERT_EQ(OpenScratch("", kKeyAllAccess, &key), kErrorSuccess);
+  ASSERT_EQ(Open("", &key), kErrorSuccess);
   for (const auto& value : stored) {
     std::uint32_t type = 0;
-    std::uint32_t size = 0;
     std::string data;
-    std::string name = value.name;
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const long result = Query(key.Get(), name, 500, &type, &data, &size);
-    EXPECT_EQ(size, value.bytes.size()) << value.name;
-    if (value.bytes.size() > 500) {
-      EXPECT_EQ(result, kErrorMoreData) << value.name;
-      continue;
-    }
-    EXPECT_EQ(result, kErrorSuccess) << value.name;
-    EXPECT_EQ(type, value.type) << value.name;
-    EXPECT_EQ(data, value.bytes) << value.name;
+    std::string upper = value.name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool fits = value.bytes.size() <= 500;
+    EXPECT_EQ(Query(key.Get(), upper, &type, &data),
+              fits ? kErrorSuccess : kErrorMoreData) << value.name;
+    EXPECT_EQ(data, fits ? value.bytes : std::to_string(value.bytes.size()) + " bytes");
+    EXPECT_TRUE(!fits || type == value.type) << value.name;
+  }
+  for (const char* name : {"toolong", ""}) {
+    std::uint32_t type = 0;
+    std::string data;
+    EXPECT_EQ(Os().DeleteRegistryValue(key.Get(), name), kErrorSuccess) << name;
+    EXPECT_EQ(Query(key.Get(), name, &type, &data), kErrorFileNotFound) << name;
+    EXPECT_EQ(Os().DeleteRegistryValue(key.Get(), name), kErrorFileNotFound) << name;
   }
   std::uint32_t type = 0;
-  std::uint32_t size = 0;
   std::string data;
-  EXPECT_EQ(Query(key.Get(), "Missing", 500, &type, &data, &size), kErrorFileNotFound);
-  EXPECT_EQ(Os().DeleteRegistryValue(key.Get(), ""), kErrorSuccess);
-  EXPECT_EQ(Query(key.Get(), "", 500, &type, &data, &size), kErrorFileNotFound);
-  EXPECT_EQ(Os().DeleteRegistryValue(key.Get(), "Missing"), kErrorFileNotFound);
+  EXPECT_EQ(Query(key.Get(), "Fits", &type, &data), kErrorSuccess);
 }
 
 TEST_F(RegistryContractTest, SubkeysEnumerateInOrderWithTheirCase) {
   for (const char* name : {"Charlie", "alpha", "Bravo"}) {
-    m_machine.CreateKey(kHkeyCurrentUser, Path(std::string("List\\") + name));
+    m_machine.CreateKey(kHkeyCurrentUser, Key(std::string("List\\") + name));
   }
   ScopedRegKey key;
-  ASSERT_EQ(OpenScratch("List", kKeyAllAccess, &key), kErrorSuccess);
-  std::vector<std::string> names;
-  for (std::uint32_t index = 0;; ++index) {
-    char name[500] = {};
-    std::uint32_t size = sizeof name;
-    const long result = Os().EnumRegistrySubkey(key.Get(), index, name, &size);
-    if (result == kErrorNoMoreItems) break;
-    ASSERT_EQ(result, kErrorSuccess);
-    EXPECT_EQ(size, std::string(name).size());
-    names.push_back(name);
-    ASSERT_LT(index, 10u);
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "Bravo", "Charlie"}));
-
+  ASSERT_EQ(Open("List", &key), kErrorSuccess);
+  EXPECT_EQ(Subkeys(key.Get()), (Names{"alpha", "Bravo", "Charlie"}));
   char tiny[3] = {};
   std::uint32_t size = sizeof tiny;
   EXPECT_EQ(Os().EnumRegistrySubkey(key.Get(), 0, tiny, &size), kErrorMoreData);
+  EXPECT_EQ(Os().EnumRegistrySubkey(key.Get(), 3, tiny, &size), kErrorNoMoreItems);
 }
 
-TEST_F(RegistryContractTest, DeletingKeys) {
-  m_machine.CreateKey(kHkeyCurrentUser, Path("Tree\\Child\\Grandchild"));
-  m_machine.CreateKey(kHkeyCurrentUser, Path("Leaf"));
-  ScopedRegKey scratch;
-  ASSERT_EQ(OpenScratch("", kKeyAllAccess, &scratch), kErrorSuccess);
-
+// Depth first: a key goes once its subkeys have gone (at once on Windows
+// 95), and index 0 then names the next subkey that remains.  Names keep
+// blanks at either end and ignore case.  Only "not found" tells that a key
+// is absent, also when a key on the way is missing; a key opened before its
+// deletion reaches nothing.  An open key is a parent for further opens, and
+// an empty path opens a root itself.
+TEST_F(RegistryContractTest, ATreeGoesDepthFirstAndSubkeysRenumber) {
+  m_machine.CreateKey(kHkeyCurrentUser, Key("Tree\\ Lead\\Deep"));
+  m_machine.CreateKey(kHkeyCurrentUser, Key("Tree\\Trail "));
+  ScopedRegKey tree, lead;
+  ASSERT_EQ(Open("TREE", &tree), kErrorSuccess);
+  ASSERT_EQ(lead.Open(tree.Get(), " Lead", kKeyAllAccess), kErrorSuccess);
+  EXPECT_EQ(Subkeys(tree.Get()), (Names{" Lead", "Trail "}));
   if (m_machine.RefusesKeysWithSubkeys()) {
-    EXPECT_NE(Os().DeleteRegistryKey(scratch.Get(), "Tree"), kErrorSuccess);
-    ScopedRegKey still;
-    EXPECT_EQ(OpenScratch("Tree\\Child", kKeyRead, &still), kErrorSuccess);
+    EXPECT_NE(Os().DeleteRegistryKey(tree.Get(), " Lead"), kErrorSuccess);
+    EXPECT_EQ(Os().DeleteRegistryKey(lead.Get(), "DEEP"), kErrorSuccess);
   }
-
-  ScopedRegKey leaf;
-  ASSERT_EQ(OpenScratch("Leaf", kKeyRead, &leaf), kErrorSuccess);
-  EXPECT_EQ(Os().DeleteRegistryKey(scratch.Get(), "LEAF"), kErrorSuccess);
-  ScopedRegKey reopened;
-  EXPECT_EQ(OpenScratch("Leaf", kKeyRead, &reopened), kErrorFileNotFound);
-  // A handle opened before the deletion no longer reaches anything.
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  std::string data;
-  EXPECT_NE(Query(leaf.Get(), "x", 500, &type, &data, &size), kErrorSuccess);
-
-  EXPECT_EQ(Os().DeleteRegistryKey(scratch.Get(), "Leaf"), kErrorFileNotFound);
+  EXPECT_EQ(Os().DeleteRegistryKey(tree.Get(), " Lead"), kErrorSuccess);
+  EXPECT_EQ(Open("Tree\\ Lead\\Deep", &tree), kErrorFileNotFound);
+  EXPECT_EQ(Subkeys(lead.Get()), Names{});
+  ASSERT_EQ(Open("Tree", &tree), kErrorSuccess);
+  EXPECT_EQ(Subkeys(tree.Get()), Names{"Trail "});
+  EXPECT_EQ(Os().DeleteRegistryKey(tree.Get(), "trail "), kErrorSuccess);
+  EXPECT_TRUE(Subkeys(tree.Get()).empty());
+  tree.Close();
+  ScopedRegKey root, scratch;
+  ASSERT_EQ(root.Open(kHkeyCurrentUser, "", kKeyAllAccess), kErrorSuccess);
+  ASSERT_EQ(scratch.Open(root.Get(), kScratchKey, kKeyAllAccess), kErrorSuccess);
+  EXPECT_EQ(Os().DeleteRegistryKey(scratch.Get(), "Tree"), kErrorSuccess);
+  EXPECT_EQ(Open("Tree", &tree), kErrorFileNotFound);
+  EXPECT_EQ(Os().DeleteRegistryKey(scratch.Get(), "Tree"), kErrorFileNotFound);
 }
 
 #ifdef _WIN32

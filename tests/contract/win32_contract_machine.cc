@@ -14,16 +14,8 @@ class Win32ContractMachine : public ContractMachine {
  public:
   Platform& Port() override { return DefaultPlatform(); }
 
-  bool RefusesKeysWithSubkeys() override {
-    // Windows 95 deletes a key with its subkeys; Windows NT refuses.
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExA(&version);
-#pragma GCC diagnostic pop
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  }
+  // Windows 95 deletes a key with its subkeys; Windows NT refuses.
+  bool RefusesKeysWithSubkeys() override { return Port().PlatformId() == kPlatformWin32Nt; }
 
   void CreateKey(RegKey root, const std::string& path) override {
     HKEY key = nullptr;
@@ -32,7 +24,6 @@ class Win32ContractMachine : public ContractMachine {
       RegCloseKey(key);
     }
   }
-
   void SetValue(RegKey root, const std::string& path, const std::string& name,
                 std::uint32_t type, const std::string& bytes) override {
     HKEY key = nullptr;

@@ -13,15 +13,13 @@
 #include "platform/platform.h"
 #include "platform/sim/sim_machine.h"
 
-#define FUZZ_CHECK(condition) \
-  ((condition) ? (void)0 : ::kw::fuzz::Broken(#condition, __FILE__, __LINE__))
+#define FUZZ_CHECK(condition)                                                         \
+  ((condition) ? (void)0                                                              \
+               : (std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, \
+                               #condition),                                           \
+                  std::abort()))
 
 namespace kw::fuzz {
-
-[[noreturn]] inline void Broken(const char* invariant, const char* file, int line) {
-  std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, invariant);
-  std::abort();
-}
 
 // The input cut at its first count - 1 line feeds: the last piece keeps the
 // rest, line feeds included, so it can hold any bytes.  Fewer pieces when

@@ -1,23 +1,22 @@
 // The path helpers of CTrimString on any text: trimmed, as the program builds
 // its paths, and raw, as a registry name with blanks at its ends reaches them.
+#include <algorithm>
+
 #include "components/trim_string.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace kw {
 namespace {
 
-bool IsBlankOrBackslash(char c) { return c == '\\' || IsTrimmedSpace(c); }
-bool IsTrimmed(const std::string& s) {
-  return s.empty() || (!IsTrimmedSpace(s.front()) && !IsTrimmedSpace(s.back()));
-}
-std::string WithoutTrailingRun(std::string s) {
-  while (!s.empty() && IsBlankOrBackslash(s.back())) s.pop_back();
-  return s;
+// The white space that trimming removes, and the backslash.
+constexpr const char* kRun = "\\ \t\n\v\f\r";
+
+bool IsTrimmed(const std::string& s) { return Trimmed(s) == s; }
+std::string WithoutTrailingRun(const std::string& s) {
+  return s.substr(0, s.find_last_not_of(kRun) + 1);
 }
 std::string WithoutLeadingRun(const std::string& s) {
-  std::string::size_type first = 0;
-  while (first < s.size() && IsBlankOrBackslash(s[first])) ++first;
-  return s.substr(first);
+  return s.substr(std::min(s.find_first_not_of(kRun), s.size()));
 }
 
 void CheckParts(const CTrimString& path) {

@@ -1,6 +1,7 @@
 #include "tests/support/sim_test.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "components/file_management.h"
 
@@ -26,6 +27,129 @@ std::string SimTest::JournalText() const {
     text += std::to_string(event.atMs) + " ms  " + event.what + "\n";
   }
   return text;
+}
+
+namespace {
+
+using sim::SimProcess;
+
+class SimUninstaller : public sim::SimProgram {
+ public:
+  explicit SimUninstaller(const UninstallerScript& script) : m_script(script) {}
+
+  void OnStart(SimProcess& self) override {
+    if (m_script.endsBeforeQuestion) {
+      self.Note("crashes");
+      self.Exit();
+      return;
+    }
+    Step(self);
+  }
+  void OnTurn(SimProcess& self) override { Step(self); }
+  void OnFrozenTurn(SimProcess& self) override {
+    if (!m_script.crashesWhileFrozen) return;
+    self.Note("crashes while frozen");
+    self.Exit();
+  }
+
+ private:
+  void Step(SimProcess& self) {
+    const std::int64_t now = self.RunTimeMs();
+    if (!m_question && !m_answered && now >= m_script.questionAtMs) {
+      m_question = self.OpenWindow(kConfirmTitle);
+      m_askedAtMs = now;
+      return;
+    }
+    if (m_question && now - m_askedAtMs >= m_script.answerAfterMs) {
+      self.CloseWindow(m_question);
+      m_question = WindowHandle{};
+      m_answered = true;
+      if (!m_script.userAgrees) {
+        self.Exit();
+        return;
+      }
+      self.OpenWindow(kProgressTitle);
+      return;
+    }
+    if (m_answered) {
+      if (m_removed < m_script.logEntries) {
+        self.Note("removes entry " + std::to_string(++m_removed));
+      } else {
+        self.Exit();
+      }
+    }
+  }
+
+  UninstallerScript m_script;
+  WindowHandle m_question;
+  std::int64_t m_askedAtMs = 0;
+  bool m_answered = false;
+  int m_removed = 0;
+};
+
+class SimProductProgram : public sim::SimProgram {
+ public:
+  explicit SimProductProgram(const ProductProgramScript& script) : m_script(script) {}
+
+  void OnStart(SimProcess& self) override {
+    m_window = self.OpenWindow(m_script.windowTitle);
+    for (const std::string& file : m_script.heldFiles) self.HoldFile(file);
+  }
+  void OnTurn(SimProcess& self) override {
+    if (m_script.releaseAtMs >= 0 && self.RunTimeMs() >= m_script.releaseAtMs) self.ReleaseFiles();
+    if (m_closing && self.RunTimeMs() >= m_exitAtMs) self.Exit();
+  }
+  void OnCloseRequest(SimProcess& self, WindowHandle window) override {
+    if (m_script.refusesToClose) {
+      self.Note("refuses to close");
+      return;
+    }
+    self.CloseWindow(window);
+    if (m_script.exitDelayMs == 0) {
+      self.Exit();
+      return;
+    }
+    m_closing = true;
+    m_exitAtMs = self.RunTimeMs() + m_script.exitDelayMs;
+  }
+  bool IsHung() const override { return m_script.hung; }
+
+ private:
+  ProductProgramScript m_script;
+  WindowHandle m_window;
+  bool m_closing = false;
+  std::int64_t m_exitAtMs = 0;
+};
+
+}  // namespace
+
+void InstallUninstaller(sim::SimMachine& machine, const UninstallerScript& script) {
+  machine.RegisterProgram(kUninstallerPath,
+                          [script] { return std::make_unique<SimUninstaller>(script); });
+}
+
+sim::SimProcess* RunProductProgram(sim::SimMachine& machine, const std::string& path,
+                                   const ProductProgramScript& script) {
+  machine.RegisterProgram(path, [script] { return std::make_unique<SimProductProgram>(script); });
+  ProcessInfo info;
+  if (!machine.StartProcess(path, "C:\\", ShowState::kNormal, &info)) return nullptr;
+  return machine.ProcessById(info.processId);
+}
+
+void InstallProductFiles(sim::SimMachine& machine, const std::string& dir) {
+  for (const char* name : {"KWUNINST.EXE", "DEISL1.ISU", "K-WARD32.EXE", "K-TASKER.EXE",
+                           "ACTIVITY.dll", "ZRP95.EXE", "ZRPENG.DLL", "NWCALLS.DLL",
+                           "KWSHEXT.DLL", "ZRP.VXD"}) {
+    machine.Files().AddFile(dir + name, "product file");
+  }
+}
+
+void RegisterInstallLocation(sim::SimMachine& machine) {
+  machine.Registry().SetString(kHkeyLocalMachine,
+                               "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
+                               "ZRP", std::string(kInstallDir) + "ZRP.VXD");
+  // The task files' extension: the registry clean-up fails without it.
+  machine.Registry().SetString(kHkeyClassesRoot, ".KWT", "", "kwt_auto_file");
 }
 
 }  // namespace kw::testing

@@ -1,83 +1,70 @@
-#include "components/file_management.h"
-
+// The file components and what of the file clean-up stage the random
+// machines cannot show: listings and existence, deletion, the waiting
+// budget, the prompting removals with their depth limit, and the guard on
+// the installation directory.
 #include <gtest/gtest.h>
 
-#include "tests/support/sim_standins.h"
+#include <set>
+#include <string>
+#include <vector>
+
+#include "components/file_management_prompt.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
 namespace {
 
+using Paths = std::set<std::string>;
+using Names = std::vector<std::string>;
+using testing::ErrorOf;
+
 class FileManagementTest : public testing::SimTest {
  protected:
-  std::int32_t TakeCode(std::string* argument = nullptr) {
-    std::int32_t code = 0;
-    std::string text;
-    m_files.GetError(code, text);
-    if (argument != nullptr) *argument = text;
-    return code;
+  Paths OnDrive() {
+    Paths paths;
+    for (const auto& entry : Files().Snapshot()) paths.insert(entry.first);
+    return paths;
   }
-  std::vector<std::string> Walk(CCursorStringList& list) {
-    std::vector<std::string> texts;
-    list.Rewind();
+  Paths GoneSince(const Paths& before) {
+    Paths gone;
+    for (const std::string& path : before) {
+      if (!Files().Exists(path)) gone.insert(path);
+    }
+    return gone;
+  }
+  static Names Walk(CCursorStringList& list) {
+    Names texts;
     std::string text;
-    while (list.GetNextString(text)) texts.push_back(text);
+    for (list.Rewind(); list.GetNextString(text);) texts.push_back(text);
     return texts;
   }
 
-  CFileManagement m_files;
+  CFileManagementPrompt m_files;
 };
 
-TEST_F(FileManagementTest, ExistsIgnoresDotNamesAndFindsDirectoriesWrittenWithBackslashes) {
-  Files().AddDirectory("C:\\EMPTY");
-  Files().AddFile("C:\\K-WARD\\KWUNINST.EXE");
-  const struct {
-    const char* path;
-    bool exists;
-  } cases[] = {
-      {"C:\\EMPTY\\*.*", false},  // only "." and ".."
-      {"C:\\K-WARD\\*.*", true},      {"C:\\K-WARD\\*.KWT", false},
-      {"C:\\K-WARD", true},           {"C:\\K-WARD\\", true},
-      {"c:\\k-ward\\\\\\", true},     {"C:\\MISSING\\", false},
-      {"C:\\", true},                 {"D:\\", false},
-      {"", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(m_files.Exists(c.path), c.exists) << c.path;
-}
-
-TEST_F(FileManagementTest, ListingsAreReversedFilteredAndExcludeIgnoringCase) {
-  for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", "GAMMA.DAT", "X"}) {
-    Files().AddFile(std::string("C:\\K-WARD\\") + name);
+// Names are taken exactly as found: one beginning with a blank or a dot,
+// trimmed or passed over, would name another entry or none, and be left.
+// A directory exists however many backslashes end its path.
+TEST_F(FileManagementTest, ListingsAndExistenceTakeNamesExactly) {
+  for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", " A", ".profile\\B", "SUB\\C"}) {
+    Files().AddFile(std::string("C:\\DIR\\") + name);
   }
-  Files().AddDirectory("C:\\K-WARD\\SUB");
+  Files().AddDirectory("C:\\EMPTY");
+  const std::pair<const char*, bool> exists[] = {
+      {"C:\\EMPTY\\*.*", false},  // only "." and ".."
+      {"C:\\DIR\\*.*", true},   {"C:\\DIR\\*.KWT", false}, {"C:\\DIR", true},
+      {"C:\\DIR\\", true},      {"c:\\dir\\\\", true}, {"C:\\MISSING\\", false},
+      {"C:\\", true},             {"D:\\", false},           {"", false},
+      {"C:\\DIR\\.profile", true}};
+  for (const auto& [path, found] : exists) EXPECT_EQ(m_files.Exists(path), found) << path;
   m_files.AddExclusion("DEISL1.ISU");
   CCursorStringList list;
-  ASSERT_TRUE(m_files.ListFiles("C:\\K-WARD\\*.*", list));
-  // Found as ALPHA, beta, GAMMA, X: listed newest first.
-  EXPECT_EQ(Walk(list), (std::vector<std::string>{"X", "GAMMA.DAT", "beta.dat", "ALPHA.DAT"}));
-  ASSERT_TRUE(m_files.ListDirectories("C:\\K-WARD\\*.*", list));
-  EXPECT_EQ(Walk(list), std::vector<std::string>{"SUB"});
-
-  std::string argument;
-  EXPECT_FALSE(m_files.ListFiles("C:\\K-WARD\\S*", list));  // matches only a directory
-  EXPECT_TRUE(list.IsEmpty());
-  EXPECT_EQ(TakeCode(&argument), 142);
-  EXPECT_EQ(argument, "C:\\K-WARD\\S*");
-  m_files.AddExclusion("sub");
-  EXPECT_FALSE(m_files.ListDirectories("C:\\K-WARD\\*.*", list));
-  EXPECT_EQ(TakeCode(&argument), 141);
-}
-
-TEST_F(FileManagementTest, NamesAreListedAndFoundExactly) {
-  // A name may begin with a blank or a dot: trimmed or passed over, it
-  // would name another entry or none, and the entry would be left behind.
-  Files().AddFile("C:\\DIR\\ A");
-  Files().AddFile("C:\\DIR\\A");
-  Files().AddFile("C:\\DIR\\.profile\\B");
-  CCursorStringList list;
-  ASSERT_TRUE(m_files.ListFiles("C:\\DIR\\*", list));
-  EXPECT_EQ(Walk(list), (std::vector<std::string>{"A", " A"}));
-  EXPECT_TRUE(m_files.Exists("C:\\DIR\\.profile"));
+  ASSERT_TRUE(m_files.ListFiles("C:\\DIR\\*.*", list));
+  EXPECT_EQ(Walk(list), (Names{"beta.dat", "ALPHA.DAT", " A"}));  // reversed, filtered
+  ASSERT_TRUE(m_files.ListDirectories("C:\\DIR\\*", list));
+  EXPECT_EQ(Walk(list), (Names{"SUB", ".profile"}));
+  EXPECT_FALSE(m_files.ListFiles("C:\\DIR\\S*", list));  // matches only a directory
+  EXPECT_EQ(ErrorOf(m_files), "142 C:\\DIR\\S*");
 }
 
 TEST_F(FileManagementTest, DeletionClearsReadOnlyAndTakesMissingAsDone) {
@@ -86,17 +73,14 @@ TEST_F(FileManagementTest, DeletionClearsReadOnlyAndTakesMissingAsDone) {
   Files().AddFile("C:\\K-WARD\\HELD.DLL");
   Files().Hold("C:\\K-WARD\\HELD.DLL", "another program");
   EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\LOCKED.DLL"));
-  EXPECT_FALSE(Files().Exists("C:\\K-WARD\\LOCKED.DLL"));
   EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\MISSING.DLL"));
-  EXPECT_EQ(TakeCode(), 0);
-  std::string argument;
+  EXPECT_FALSE(Files().Exists("C:\\K-WARD\\LOCKED.DLL"));
   EXPECT_FALSE(m_files.DeleteFile("C:\\K-WARD\\HELD.DLL"));
-  EXPECT_EQ(TakeCode(&argument), 113);
-  EXPECT_EQ(argument, "C:\\K-WARD\\HELD.DLL");
+  EXPECT_EQ(ErrorOf(m_files), "113 C:\\K-WARD\\HELD.DLL");
 }
 
 // One budget for the whole program: a wait given 30 s starts a count of 31
-// pauses, a wait given 0 goes on with what is left.  Each row is a fresh
+// pauses, a wait given 0 goes on with what is left.  Each run is a fresh
 // program run with a series of waits.
 TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
   struct Wait {
@@ -113,26 +97,82 @@ TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
   Files().AddFile("C:\\K-WARD\\FREE");
   Files().AddFile("C:\\K-WARD\\BUSY");
   Files().Hold("C:\\K-WARD\\BUSY", "another program");
-  for (std::size_t run = 0; run < runs.size(); ++run) {
+  for (const std::vector<Wait>& run : runs) {
     CFileManagement::ResetWaitBudget();
     Files().AddFile("C:\\K-WARD\\LATE");
     testing::ProductProgramScript holder{"Holder", {"C:\\K-WARD\\LATE"}};
     holder.releaseAtMs = 20000;
-    testing::InstallProductProgram(Machine(), "C:\\HOLDER.EXE", holder);
-    sim::SimProcess* process = testing::LaunchProgram(Machine(), "C:\\HOLDER.EXE");
+    sim::SimProcess* process = testing::RunProductProgram(Machine(), "C:\\HOLDER.EXE", holder);
     const int start = Machine().PauseCount();
-    for (const Wait& wait : runs[run]) {
+    for (const Wait& wait : run) {
+      SCOPED_TRACE(std::string(wait.file) + " after " + std::to_string(start) + " pauses");
       CFileManagement files;
-      EXPECT_EQ(files.WaitUntilFree(std::string("C:\\K-WARD\\") + wait.file, wait.seconds), wait.free)
-          << "run " << run << ", " << wait.file;
-      EXPECT_EQ(Machine().PauseCount() - start, wait.pausesSoFar) << "run " << run << ", " << wait.file;
-      std::int32_t code = 0;
-      std::string argument;
-      files.GetError(code, argument);
-      EXPECT_EQ(code, wait.free ? 0 : 114);
+      EXPECT_EQ(files.WaitUntilFree(std::string("C:\\K-WARD\\") + wait.file, wait.seconds), wait.free);
+      EXPECT_EQ(Machine().PauseCount() - start, wait.pausesSoFar);
+      EXPECT_EQ(ErrorOf(files), wait.free ? "0 " : "114 ");
     }
     process->Exit();
   }
+}
+
+TEST_F(FileManagementTest, NamesListedWithoutADirectoryStayInTheCurrentOne) {
+  Files().AddFile("C:\\WORK\\A.TMP");
+  Files().AddFile("C:\\A.TMP");
+  Files().ChangeDirectory("C:\\WORK");
+  EXPECT_TRUE(m_files.DeleteFiles("*.TMP"));
+  EXPECT_EQ(GoneSince({"C:\\WORK\\A.TMP", "C:\\A.TMP"}), Paths{"C:\\WORK\\A.TMP"});
+}
+
+TEST_F(FileManagementTest, SixLevelsBelowAreEmptiedSevenStopBeforeTouchingAnything) {
+  for (int levelsBelow : {6, 7}) {
+    const std::string top = "C:\\TOP" + std::to_string(levelsBelow);
+    std::string directory = top;
+    for (int level = 0; level <= levelsBelow; ++level) {
+      Files().AddFile(directory + "\\F.DAT");
+      directory += "\\L" + std::to_string(level + 1);
+    }
+    const Paths before = OnDrive();
+    EXPECT_EQ(m_files.EmptyDirectory(top + "\\"), levelsBelow == 6);
+    // 141: the last level had no subdirectory.
+    EXPECT_EQ(ErrorOf(m_files).substr(0, 3), levelsBelow == 6 ? "141" : "122");
+    EXPECT_EQ(GoneSince(before).size(), levelsBelow == 6 ? 2u * 7 - 1 : 0u);
+    EXPECT_EQ(CFileManagementPrompt::CurrentDepth(), 0);
+  }
+}
+
+// Whoever made a file read-only wanted it kept: the user is asked, in a
+// topmost box without owner, and a cancel stops the emptying where it is.
+TEST_F(FileManagementTest, ACancelledFileStopsTheEmptyingWhereItIs) {
+  for (const char* file : {"A\\F.DAT", "B\\F.DAT", "B\\LOCK.DAT", "C\\F.DAT", "OWN.DAT"}) {
+    Files().AddFile(std::string("C:\\TOP\\") + file);
+  }
+  Files().SetReadOnly("C:\\TOP\\B\\LOCK.DAT", true);
+  Machine().AnswerNextBox(kIdCancel);
+  const Paths before = OnDrive();
+  EXPECT_FALSE(m_files.EmptyDirectory("C:\\TOP"));
+  EXPECT_EQ(ErrorOf(m_files), "113 C:\\TOP\\B\\LOCK.DAT");
+  // C comes first (listings are reversed); A, B's other file and TOP's own stay.
+  EXPECT_EQ(GoneSince(before), (Paths{"C:\\TOP\\C", "C:\\TOP\\C\\F.DAT"}));
+  EXPECT_EQ(CFileManagementPrompt::CurrentDepth(), 0);
+  ASSERT_EQ(Machine().Boxes().size(), 1u);
+  const sim::SimMessageBox& box = Machine().Boxes()[0];
+  EXPECT_EQ(box.text, "The file C:\\TOP\\B\\LOCK.DAT failed to be deleted.");
+  EXPECT_EQ(box.caption, "File Management Prompt Error!");
+  EXPECT_EQ(box.style, 0x00040015u);
+  EXPECT_FALSE(box.owner);
+}
+
+// An installation directory without the product's uninstall program is
+// someone else's: nothing in it goes, but the task files and the marker,
+// which carry the product's own names, still do.
+TEST_F(FileManagementTest, AnInstallDirWithoutTheUninstallProgramIsNotEmptied) {
+  for (const char* file : {"C:\\K-WARD\\DEISL1.ISU", "C:\\K-WARD\\DATA.DAT",
+                           "C:\\K-WARD\\SUB\\KWUNINST.EXE", "C:\\TASKS\\A.KWT", "C:\\K-WARD.SYS"}) {
+    Files().AddFile(file);
+  }
+  const Paths before = OnDrive();
+  EXPECT_FALSE(testing::LocatedApp().RemoveProductFiles("C:\\TASKS\\"));
+  EXPECT_EQ(GoneSince(before), (Paths{"C:\\K-WARD.SYS", "C:\\TASKS", "C:\\TASKS\\A.KWT"}));
 }
 
 }  // namespace

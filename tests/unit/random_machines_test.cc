@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 #include <string>
@@ -19,7 +20,6 @@
 
 #include "app/uninstall_app.h"
 #include "components/message_catalogue.h"
-#include "tests/support/sim_standins.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
@@ -28,6 +28,7 @@ namespace {
 using sim::SimMachine;
 using Names = std::vector<std::string>;
 using State = std::map<std::string, std::string>;
+using testing::RunProductProgram;
 
 constexpr std::uint32_t kMachines = 600;
 constexpr const char* kMarker = "C:\\K-WARD.SYS";
@@ -121,8 +122,7 @@ void AddTree(SimMachine& m, Dice& d, const std::string& dir, int files) {
 void AddItem(SimMachine& m, Dice& d, const Item& item, const std::string& text, double refuse,
              Facts& f) {
   const std::string key = item.value ? item.path : item.path + "\\" + d.Pick(kKeyNames);
-  const std::string value = item.value ? item.value : d.Pick(kKeyNames);
-  m.Registry().SetString(kRoots[item.root], key, value, text);
+  m.Registry().SetString(kRoots[item.root], key, item.value ? item.value : d.Pick(kKeyNames), text);
   if (!d.Chance(refuse)) return;
   sim::KeySwitches& s = m.Registry().Switches(kRoots[item.root], item.path);
   bool* switches[] = {&s.refuseRead, &s.refuseFullAccess, &s.refuseDeletion, &s.fakeDeletion,
@@ -153,21 +153,12 @@ void BuildRegistry(SimMachine& m, Dice& d, Facts& f) {
   if (f.shared[1]) r.CreateKey(kRoots[1], kCompanies[1] + "\\Other");
 }
 
-void RunProgram(SimMachine& m, const std::string& path, const testing::ProductProgramScript& s) {
-  testing::InstallProductProgram(m, path, s);
-  testing::LaunchProgram(m, path);
-}
-
 Facts Build(SimMachine& m, Dice& d) {
   Facts f;
   if (d.Chance(0.4)) m.BecomeWindows95();
   const std::string dir = f.installDir = d.Pick(
       {"C:\\K-WARD\\", "C:\\Program Files\\K-WARD\\", "C:\\" + std::string(180, 'P') + "\\KW\\"});
-  for (const char* name : {"KWUNINST.EXE", "DEISL1.ISU", "K-WARD32.EXE", "K-TASKER.EXE",
-                           "ACTIVITY.dll", "ZRP95.EXE", "ZRPENG.DLL", "NWCALLS.DLL",
-                           "KWSHEXT.DLL", "ZRP.VXD"}) {
-    m.Files().AddFile(dir + name, "product file");
-  }
+  testing::InstallProductFiles(m, dir);
   AddTree(m, d, dir, 2 + d.Below(8));
   if (d.Chance(0.3)) m.Files().AddDirectoryLink(dir + "LINK", "C:\\OUTSIDE");
   for (const char* path : {"C:\\OUTSIDE\\TARGET.DAT", "C:\\K-WARD2\\KWUNINST.EXE", "C:\\ROOT.KWT",
@@ -200,23 +191,22 @@ Facts Build(SimMachine& m, Dice& d) {
   }
 
   // The product's programs, running; some will not let go.
+  // An agent that is installed but not running must not be started.
   f.agent = d.Chance(0.7);
-  const testing::ProductProgramScript agent{"K-Tasker", {dir + "ACTIVITY.dll"}, 0, false, false};
-  if (f.agent) RunProgram(m, dir + "K-TASKER.EXE", agent);
+  sim::SimProcess* agent =
+      RunProductProgram(m, dir + "K-TASKER.EXE", {"K-Tasker", {dir + "ACTIVITY.dll"}});
+  if (!f.agent) agent->Exit();
   const testing::ProductProgramScript main{"K-WARD Professional", {dir + "K-WARD32.EXE"},
                                            d.Below(3) * 1000, d.Chance(0.1), d.Chance(0.05)};
-  if (d.Chance(0.7)) RunProgram(m, dir + "K-WARD32.EXE", main);
+  if (d.Chance(0.7)) RunProductProgram(m, dir + "K-WARD32.EXE", main);
   const Names resident = {dir + "ZRP95.EXE", dir + "ZRPENG.DLL"};
   if (m.PlatformId() == kPlatformWin32Windows && d.Chance(0.7)) {
-    RunProgram(m, resident[0], {"ZRP for Windows 95", resident, 0, false, false});
+    RunProductProgram(m, resident[0], {"ZRP for Windows 95", resident});
   }
   if (d.Chance(0.1)) m.Files().Hold(dir + "KWSHEXT.DLL", "the shell");
 
-  testing::UninstallerScript u;
-  u.questionAtMs = d.Below(4000);
-  u.answerAfterMs = d.Chance(0.5) ? 3500 : d.Below(8000);
-  u.userAgrees = !d.Chance(0.2);
-  u.endsBeforeQuestion = d.Chance(0.03);
+  const testing::UninstallerScript u{d.Below(4000), d.Chance(0.5) ? 3500 : d.Below(8000),
+                                     !d.Chance(0.2), 5, d.Chance(0.03)};
   testing::InstallUninstaller(m, u);
   f.declined = !u.userAgrees || u.endsBeforeQuestion;
   f.answerMs = u.questionAtMs + u.answerAfterMs;
@@ -236,7 +226,6 @@ bool InTree(const std::string& line, const std::string& key) {
 }
 std::string DirOf(const std::string& path) { return U(path.substr(0, path.rfind('\\') + 1)); }
 std::string NameOf(const std::string& path) { return U(path.substr(path.rfind('\\') + 1)); }
-bool IsPrompt(const sim::SimMessageBox& box) { return (box.style & 0xF) == kMbRetryCancel; }
 
 // A line of the registry's dump that is the product's.
 bool IsProductLine(const Facts& f, const std::string& line) {
@@ -263,14 +252,7 @@ std::string TaskDir(const Facts& f) {
   return f.taskDir.empty() || f.taskDir == f.installDir ? "" : U(WithSlash(Trimmed(f.taskDir)));
 }
 bool IsTaskFile(const Facts& f, const std::string& path, const std::string& entry) {
-  return entry[0] == 'F' && DirOf(path) == TaskDir(f) &&
-         sim::WildcardMatch("*.KWT", NameOf(path));
-}
-// Whether the task directory held nothing but task files.
-bool OnlyTaskFiles(const Facts& f, const State& drive) {
-  return std::all_of(drive.begin(), drive.end(), [&](const auto& e) {
-    return DirOf(e.first) != TaskDir(f) || IsTaskFile(f, e.first, e.second);
-  });
+  return entry[0] == 'F' && DirOf(path) == TaskDir(f) && sim::WildcardMatch("*.KWT", NameOf(path));
 }
 
 // The drive's entries by path, and the registry's dump lines (as "R").
@@ -296,10 +278,19 @@ class PromiseTest : public testing::SimTest {
     });
     if (inject) inject(Machine());
     const State before = Take(Machine());
-    CUninstallApp app;
-    app.InitInstance();
+    CUninstallApp().InitInstance();
     CheckChanges(facts, before, Take(Machine()));
     if (!facts.declined) CheckBoxes(facts, Take(Machine()));
+  }
+
+  static bool IsPrompt(const sim::SimMessageBox& box) { return (box.style & 0xF) == kMbRetryCancel; }
+  // The texts of the application's boxes, or of the prompts not answered Retry.
+  Names Texts(bool prompts) const {
+    Names texts;
+    for (const sim::SimMessageBox& box : Machine().Boxes()) {
+      if (IsPrompt(box) == prompts && box.answer != kIdRetry) texts.push_back(box.text);
+    }
+    return texts;
   }
 
   // Only the product's items went (task files: *.KWT in the task directory,
@@ -307,11 +298,14 @@ class PromiseTest : public testing::SimTest {
   // product's lines, and the marker changed.  Nothing was added but an empty
   // DOSSTART.BAT.  The agent runs again only after a decline.
   void CheckChanges(const Facts& f, const State& before, const State& after) {
+    const bool onlyTaskFiles = std::all_of(before.begin(), before.end(), [&](const auto& e) {
+      return DirOf(e.first) != TaskDir(f) || IsTaskFile(f, e.first, e.second);
+    });
     for (const auto& [key, entry] : before) {
       const auto now = after.find(key);
       if (now != after.end() && now->second == entry) continue;
       const bool gone = now == after.end();
-      const bool taskDir = U(key) + "\\" == TaskDir(f) && OnlyTaskFiles(f, before);
+      const bool taskDir = U(key) + "\\" == TaskDir(f) && onlyTaskFiles;
       const bool allowed =
           entry == "R" ? IsProductLine(f, key)
                        : (gone && (IsProductFile(f, key, entry) || IsTaskFile(f, key, entry) ||
@@ -336,12 +330,9 @@ class PromiseTest : public testing::SimTest {
   // when, an item of its stage was left or could not be looked at (a key
   // that refuses reading, a batch file held open).
   void CheckBoxes(const Facts& f, const State& after) {
-    Names messages;
+    const Names messages = Texts(false);
     std::set<std::string> cancelled;  // upper-cased
-    for (const sim::SimMessageBox& box : Machine().Boxes()) {
-      if (!IsPrompt(box)) messages.push_back(box.text);
-      if (IsPrompt(box) && box.answer != kIdRetry) cancelled.insert(U(box.text));
-    }
+    for (const std::string& text : Texts(true)) cancelled.insert(U(text));
     const bool shown8 =
         std::count(messages.begin(), messages.end(), LoadMessage(kMsgFilesFailed)) != 0;
     // Task files cannot be found when the key naming their directory cannot
@@ -378,16 +369,37 @@ class PromiseTest : public testing::SimTest {
       if (shown) expected.push_back(LoadMessage(id));
     }
     EXPECT_EQ(messages, expected);
+    if (!f.noDialog) CheckFailuresFollowTheirStatus(messages.size());
+  }
+
+  // A stage's failure box comes after its status and before the next one,
+  // owned by the status window.
+  void CheckFailuresFollowTheirStatus(std::size_t failures) {
+    const unsigned ids[] = {kMsgCloseProgramsFailed, kMsgRegistryFailed, kMsgBatchFileFailed,
+                            kMsgFilesFailed};
+    std::size_t statuses = 0, seen = 0;
+    for (const std::string& line : Journal()) {
+      statuses += line.rfind("status: ", 0) == 0;
+      for (std::size_t stage = 0; stage < 4; ++stage) {
+        if (line != "box \"K-WARD Uninstall Error\": " + LoadMessage(ids[stage])) continue;
+        EXPECT_EQ(statuses, stage + 1) << line;
+        ++seen;
+      }
+    }
+    EXPECT_EQ(seen, failures);
+    for (const sim::SimMessageBox& box : Machine().Boxes()) {
+      EXPECT_TRUE(IsPrompt(box) || box.ownerTitle == "  K-WARD Uninstall") << box.text;
+    }
   }
 };
 
 // --- Random machines ----------------------------------------------------------
 
 std::vector<std::uint32_t> Seeds() {
-  std::vector<std::uint32_t> seeds;
-  for (std::uint32_t seed = 1; seed <= kMachines; ++seed) seeds.push_back(seed);
-  const char* one = std::getenv("KW_SEED");
-  return one ? std::vector<std::uint32_t>{static_cast<std::uint32_t>(std::atol(one))} : seeds;
+  if (const char* one = std::getenv("KW_SEED")) return {static_cast<std::uint32_t>(std::atol(one))};
+  std::vector<std::uint32_t> seeds(kMachines);
+  std::iota(seeds.begin(), seeds.end(), 1u);
+  return seeds;
 }
 
 class RandomMachineTest : public PromiseTest,
@@ -404,6 +416,7 @@ INSTANTIATE_TEST_SUITE_P(Machines, RandomMachineTest, ::testing::ValuesIn(Seeds(
 
 // --- Injected faults, on the plain machine ----------------------------------
 
+// The plain machine's user answers Retry ten times, then Cancel.
 struct Fault {
   const char* name;
   std::function<void(SimMachine&)> inject;
@@ -442,13 +455,20 @@ const Fault kFaults[] = {
     // It closes its window but never ends.
     {"ProgramNeverLetsGoOfItsFile", [](SimMachine& m) {
        m.FindProcess(kLocked)->Exit();
-       RunProgram(m, kLocked, {"K-WARD Professional", {kLocked}, 3600000, false, false});
+       RunProductProgram(m, kLocked, {"K-WARD Professional", {kLocked}, 3600000});
      }, {kMsgCloseProgramsFailed}, {kLocked}},
     {"FileReappearsAfterDeletion",
      [](SimMachine& m) { m.Files().RestoreAfterRemoval("C:\\K-WARD\\DATA.DAT"); }, {},
      {"C:\\K-WARD\\DATA.DAT"}},
     {"MarkerReappearsAfterDeletion", [](SimMachine& m) { m.Files().RestoreAfterRemoval(kMarker); },
      {kMsgFilesFailed}, {}},
+    // The installation directory is the task directory: its read-only task
+    // file, the user's to decide, is asked about by the emptying alone.
+    {"TaskDirIsTheInstallDir", [](SimMachine& m) {
+       m.Registry().SetString(kRoots[1], kItems[1].path, "TaskLocation", "C:\\K-WARD\\");
+       m.Files().AddFile("C:\\K-WARD\\OLD.KWT");
+       m.Files().SetReadOnly("C:\\K-WARD\\OLD.KWT", true);
+     }, {}, {"C:\\K-WARD\\OLD.KWT"}},
 };
 
 class FaultTest : public PromiseTest, public ::testing::WithParamInterface<Fault> {};
@@ -456,17 +476,13 @@ class FaultTest : public PromiseTest, public ::testing::WithParamInterface<Fault
 TEST_P(FaultTest, EndsAsExpected) {
   Dice plain(0, true);
   Run(plain, GetParam().inject);
-  Names messages, prompts, expected, left;
+  Names expected, left;
   for (unsigned id : GetParam().messages) expected.push_back(LoadMessage(id));
   for (const std::string& path : GetParam().left) {
     left.push_back(FormatMessageText(LoadMessage(kErrFileNotDeleted), path));
   }
-  for (const sim::SimMessageBox& box : Machine().Boxes()) {
-    if (!IsPrompt(box)) messages.push_back(box.text);
-    if (IsPrompt(box) && box.answer != kIdRetry) prompts.push_back(box.text);
-  }
-  EXPECT_EQ(messages, expected);
-  EXPECT_EQ(prompts, left);
+  EXPECT_EQ(Texts(false), expected);
+  EXPECT_EQ(Texts(true), left);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults),
