@@ -21,22 +21,21 @@ constexpr const char* kMarkerFile = "C:\\K-WARD.SYS";
 constexpr const char* kUninstallProgram = "KWUNINST.EXE";
 constexpr const char* kInstallLog = "DEISL1.ISU";
 
-// Runs a removal again and again, each time skipping one more name: that of
-// the file whose retry the user cancelled, in every directory.  So each
-// file is either removed or asked about, and each run either ends the
-// removal or skips one more name.  False for any other failure.
+// Runs a removal again and again, each time skipping one more file: the one
+// whose retry the user cancelled.  That file only: another of its name in
+// another directory is still removed, or asked about.  So each file is
+// either removed or asked about, and each run either ends the removal or
+// skips one more file.  False for any other failure.
 bool SkippingCancelledFiles(CFileManagementPrompt& files, const std::function<bool()>& removal) {
   while (!removal()) {
     std::int32_t code = 0;
     std::string argument;
     files.GetError(code, argument);
     if (code != kErrFileNotDeleted) return false;
-    // The name exactly as listed: it may begin with a blank.
-    const std::string name = argument.substr(argument.rfind('\\') + 1);
-    // An excluded name is never listed, so it cannot fail again; should it,
+    // An excluded file is never listed, so it cannot fail again; should it,
     // starting over would never end.
-    if (name.empty() || files.IsExcluded(name)) return false;
-    files.AddExclusion(name);
+    if (argument.empty() || files.IsExcluded(argument)) return false;
+    files.AddExclusion(argument);
   }
   return true;
 }

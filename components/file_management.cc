@@ -58,6 +58,8 @@ bool CFileManagement::Exists(const std::string& path) {
 
 bool CFileManagement::List(const std::string& pattern, CCursorStringList& list, bool directories) {
   list.Clear();
+  // The directory part as searched, to tell an excluded path from its name.
+  const std::string directory = pattern.substr(0, pattern.rfind('\\') + 1);
   std::string addedLast;
   ScopedFind search;
   FindEntry entry;
@@ -71,7 +73,9 @@ bool CFileManagement::List(const std::string& pattern, CCursorStringList& list, 
       } else if (entry.IsDirectory()) {
         continue;
       }
-      if (EqualsNoCase(name, addedLast) || IsExcluded(name)) continue;
+      if (EqualsNoCase(name, addedLast) || IsExcluded(name) || IsExcluded(directory + name)) {
+        continue;
+      }
       list.AddHead(name);
       addedLast = name;
     } while (search.Next(&entry));
@@ -131,13 +135,15 @@ bool CFileManagement::WaitUntilFree(const std::string& path, std::int32_t second
   return true;
 }
 
-void CFileManagement::AddExclusion(const std::string& name) { m_lstExclusions.AddHead(name); }
+void CFileManagement::AddExclusion(const std::string& nameOrPath) {
+  m_lstExclusions.AddHead(nameOrPath);
+}
 
-bool CFileManagement::IsExcluded(const std::string& name) {
+bool CFileManagement::IsExcluded(const std::string& nameOrPath) {
   m_lstExclusions.Rewind();
   std::string excluded;
   while (m_lstExclusions.GetNextString(excluded)) {
-    if (EqualsNoCase(excluded, name)) return true;
+    if (EqualsNoCase(excluded, nameOrPath)) return true;
   }
   return false;
 }

@@ -48,8 +48,10 @@ class CFileManagement : public CErrorInfo {
   // series that starts with 30 shares 31 pauses in all.  114 when spent.
   bool WaitUntilFree(const std::string& path, std::int32_t seconds);
 
-  void AddExclusion(const std::string& name);
-  bool IsExcluded(const std::string& name);
+  // A name on the list is left out wherever it is found; a path (a text
+  // with a backslash) leaves out that one file or directory only.
+  void AddExclusion(const std::string& nameOrPath);
+  bool IsExcluded(const std::string& nameOrPath);
 
   // The program starts with no budget set; tests that play several program
   // runs in one process start each from there.

@@ -95,6 +95,12 @@ bool CFileManagementPrompt::RemoveTree(const std::string& directory) {
   // remove, wherever they lie: the link goes, its target stays untouched.
   if (IsDirectoryLink(directory)) return RemoveDirectory(directory);
   if (!EmptyDirectory(directory)) return false;
+  // Emptied, it can still hold what is to stay: an excluded name (the
+  // uninstall program, its log, a file whose retry the user cancelled).
+  // Then the directory stays with it.  Its removal could only fail, Retry
+  // after Retry, and the Cancel that ends it would leave the rest of the
+  // emptying undone.
+  if (Exists(CTrimString(directory).JoinPath("*.*"))) return true;
   return RemoveDirectory(directory);
 }
 

@@ -34,8 +34,9 @@ class CFileManagementPrompt : public CFileManagement {
   // nested failure (113, 123); what was not reached by then is left.
   bool EmptyDirectory(const std::string& directory);
 
-  // EmptyDirectory, then removes the directory itself.  A directory link is
-  // removed as it stands and its target is left untouched.
+  // EmptyDirectory, then removes the directory itself, unless it still
+  // holds excluded names: then it stays, and that is no failure.  A
+  // directory link is removed as it stands and its target is left untouched.
   bool RemoveTree(const std::string& directory);
 
   // Removes an empty directory (or a directory link), asking Retry or Cancel

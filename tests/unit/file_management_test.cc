@@ -162,6 +162,21 @@ TEST_F(FileManagementTest, ACancelledFileStopsTheEmptyingWhereItIs) {
   EXPECT_FALSE(box.owner);
 }
 
+// What is to stay keeps its directory, without a prompt that no Retry could
+// ever satisfy, and the emptying goes on past it.
+TEST_F(FileManagementTest, ADirectoryHoldingAnExcludedNameStaysWithoutAPrompt) {
+  for (const char* file :
+       {"SUB\\DEEP\\Kwuninst.Exe", "SUB\\DEEP\\SIGS.DAT", "SUB\\README.TXT", "OWN.DAT"}) {
+    Files().AddFile(std::string("C:\\TOP\\") + file);
+  }
+  m_files.AddExclusion("KWUNINST.EXE");
+  const Paths before = OnDrive();
+  EXPECT_TRUE(m_files.EmptyDirectory("C:\\TOP"));
+  EXPECT_EQ(GoneSince(before), (Paths{"C:\\TOP\\OWN.DAT", "C:\\TOP\\SUB\\DEEP\\SIGS.DAT",
+                                      "C:\\TOP\\SUB\\README.TXT"}));
+  EXPECT_TRUE(Machine().Boxes().empty());
+}
+
 // An installation directory without the product's uninstall program is
 // someone else's: nothing in it goes, but the task files and the marker,
 // which carry the product's own names, still do.
