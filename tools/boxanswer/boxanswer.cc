@@ -60,7 +60,8 @@ const int kExitTimeout = 1;
 const int kExitUsage = 2;
 
 struct AnswerRule {
-  std::string title;
+  std::string title;     // the whole title; empty in a --answer-text rule
+  std::string textPart;  // --answer-text: a part of the box's message text
   std::string button;
   unsigned delayMs = 0;
 };
@@ -81,6 +82,7 @@ struct Options {
 const char kUsage[] =
     "usage: boxanswer [--run \"<command line>\"] [--cwd <dir>]\n"
     "                 [--answer \"<title>=<button>[@<delay ms>]\"]...\n"
+    "                 [--answer-text \"<part of the text>=<button>[@<delay ms>]\"]...\n"
     "                 [--watch-status \"<title>\"]... [--screenshot <png path>]\n"
     "                 [--screenshots <directory>]\n"
     "                 [--transcript <file>] [--timeout <seconds, default 60>]\n"
@@ -125,9 +127,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options,
       *error = "";
       return false;
     }
-    static const char* const kKnown[] = {"--run", "--cwd", "--answer", "--watch-status",
-                                         "--screenshot", "--screenshots", "--transcript",
-                                         "--timeout", "--grace"};
+    static const char* const kKnown[] = {"--run", "--cwd", "--answer", "--answer-text",
+                                         "--watch-status", "--screenshot", "--screenshots",
+                                         "--transcript", "--timeout", "--grace"};
     if (std::find(std::begin(kKnown), std::end(kKnown), name) == std::end(kKnown)) {
       *error = "unknown option " + name;
       return false;
@@ -148,6 +150,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options,
         *error = "bad --answer \"" + value + "\" (want <title>=<button>[@<ms>])";
         return false;
       }
+      options->answers.push_back(rule);
+    } else if (name == "--answer-text") {
+      AnswerRule rule;
+      if (!ParseAnswer(value, &rule)) {
+        *error = "bad --answer-text \"" + value + "\" (want <text part>=<button>[@<ms>])";
+        return false;
+      }
+      rule.textPart.swap(rule.title);
       options->answers.push_back(rule);
     } else if (name == "--watch-status") {
       options->statusTitles.push_back(value);
@@ -568,11 +578,28 @@ class Watcher {
     }
   }
 
-  int MatchingRule(const std::string& title) const {
+  // The first rule, in the order given, that the window matches.
+  int MatchingRule(HWND hwnd, const std::string& title) const {
     for (size_t i = 0; i < options_.answers.size(); ++i) {
-      if (SameTextNoCase(title, options_.answers[i].title)) return static_cast<int>(i);
+      const AnswerRule& rule = options_.answers[i];
+      const bool matches = rule.textPart.empty()
+                               ? SameTextNoCase(title, rule.title)
+                               : ContainsNoCase(MessageText(hwnd), rule.textPart);
+      if (matches) return static_cast<int>(i);
     }
     return -1;
+  }
+
+  static std::string MessageText(HWND hwnd) {
+    HWND textControl = MessageTextControl(hwnd);
+    return textControl ? WindowText(textControl) : std::string();
+  }
+
+  static bool ContainsNoCase(const std::string& text, const std::string& part) {
+    for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+      if (SameTextNoCase(text.substr(at, part.size()), part)) return true;
+    }
+    return false;
   }
 
   void PollBoxes(uint64_t now, const std::vector<TopWindow>& windows) {
@@ -582,7 +609,7 @@ class Watcher {
       if (onlyOne && (boxesFinished_ > 0 || !boxes_.empty())) break;
       HWND hwnd = window.hwnd;
       if (handledBoxes_.count(hwnd) || !window.visible) continue;
-      const int rule = MatchingRule(window.title);
+      const int rule = MatchingRule(hwnd, window.title);
       if (rule < 0) continue;
       handledBoxes_.insert(hwnd);
       Box box;
@@ -653,10 +680,9 @@ class Watcher {
       SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     }
-    HWND textControl = MessageTextControl(hwnd);
     Emit(Event(box->seenMs, "box")
              .Add("caption", WindowText(hwnd))
-             .Add("text", textControl ? WindowText(textControl) : std::string())
+             .Add("text", MessageText(hwnd))
              .Add("buttons", JoinButtons(buttons))
              .Add("icon", icon)
              .Add("owner", OwnerTitle(hwnd))
