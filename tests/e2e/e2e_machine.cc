@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "tests/support/win32_disk.h"
@@ -72,22 +73,150 @@ std::vector<Event> ReadTrace(const std::string& path, const std::string& ownerFi
   return events;
 }
 
-void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << content;
+HKEY RootKey(const std::string& name) {
+  return name == "HKCU" ? HKEY_CURRENT_USER : name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
 }
 
-void SetString(HKEY root, const std::string& path, const std::string& name,
-               const std::string& value) {
+// The values the product and its agent write, which make up its registry
+// items (kProductRegistryItems).
+struct RegistryValue {
+  const char* root;
+  const char* key;
+  const char* name;
+  const char* data;
+};
+#define KW_SHELL_EXTENSION "{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}"
+const RegistryValue kProductRegistryValues[] = {
+    {"HKCU", "Software\\Halvern Software\\K-tasker", "Interval", "60"},
+    {"HKCU", "Software\\Halvern Software\\K-tasker\\Schedule\\Weekly", "Day", "Friday"},
+    {"HKCU", "Software\\Halvern Software\\K-WARD32", "TaskLocation", kTaskDir},
+    {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95\\Scan",
+     "Level", "3"},
+    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95", "C:\\K-WARD\\ZRP95.EXE"},
+    {"HKCR", "KWARD.DOCUMENT\\DefaultIcon", "", "C:\\K-WARD\\K-WARD32.EXE,1"},
+    {"HKCR", "kwt_auto_file\\shell\\open\\command", "", "C:\\K-WARD\\K-TASKER.EXE %1"},
+    {"HKCR", "CLSID\\" KW_SHELL_EXTENSION "\\InProcServer32", "", "C:\\K-WARD\\KWSHEXT.DLL"},
+    {"HKCR", "ZRP\\CurVer", "", "ZRP.1"},
+    {"HKCR", "*\\shellex\\ContextMenuHandlers\\KWardMenu", "", KW_SHELL_EXTENSION},
+    {"HKCR", "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", "", KW_SHELL_EXTENSION},
+    {"HKCR", "*\\shellex\\ContextMenuHandlers", "", "KWardMenu"},
+    {"HKCR", "Folder\\shellex\\ContextMenuHandlers", "", "KWardMenu"},
+    {"HKCR", ".KWT", "", "kwt_auto_file"},
+};
+
+std::string Upper(std::string text) {
+  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// FNV-1a: contents compared by a 64-bit digest, not kept.
+std::string Digest(const std::string& bytes) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+  return std::to_string(hash);
+}
+
+// The user profiles are Wine's links into the Unix home directory, the work
+// directory holds the traces; the rest is what Wine itself writes while
+// programs run.
+bool IsLeftOut(const std::string& upperPath) {
+  static const char* const kLeftOut[] = {"C:\\USERS", "C:\\KWTEST",
+                                         "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
+                                         "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES"};
+  for (const char* prefix : kLeftOut) {
+    const std::string start = prefix;
+    if (upperPath.compare(0, start.size(), start) == 0 &&
+        (upperPath.size() == start.size() || upperPath[start.size()] == '\\')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void SnapshotDirectory(const std::string& directory, Snapshot& snapshot) {
+  WIN32_FIND_DATAA data;
+  const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = directory + "\\" + name;
+    const std::string key = Upper(path);
+    if (IsLeftOut(key)) continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      snapshot[key] = "directory";
+      SnapshotDirectory(path, snapshot);
+      continue;
+    }
+    // Wine's own large programs and libraries by size and time only; every
+    // file a test writes is small.
+    const bool small = data.nFileSizeHigh == 0 && data.nFileSizeLow < 256 * 1024;
+    snapshot[key] = std::to_string(data.nFileSizeLow) + " written " +
+                    std::to_string(data.ftLastWriteTime.dwLowDateTime) + " " +
+                    std::to_string(data.ftLastWriteTime.dwHighDateTime) + " " +
+                    (small ? Digest(ReadFile(path)) : "");
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+}
+
+void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPath,
+                 Snapshot& snapshot) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  const std::string shown = Upper(shownPath);
+  if (IsLeftOut(shown)) {
+    RegCloseKey(key);
     return;
   }
-  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
+  snapshot[shown] = "key";
+  DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                   &longestName, &longestData, nullptr, nullptr);
+  for (DWORD index = 0; index < values; ++index) {
+    std::string name(longestName + 1, '\0');
+    std::string data(longestData + 1, '\0');
+    DWORD nameLength = longestName + 1, dataLength = longestData + 1, type = 0;
+    if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
+                      reinterpret_cast<BYTE*>(data.data()), &dataLength) != ERROR_SUCCESS) {
+      continue;
+    }
+    snapshot[shown + "|" + Upper(name.substr(0, nameLength))] =
+        std::to_string(type) + ":" + data.substr(0, dataLength);
+  }
+  for (DWORD index = 0; index < subkeys; ++index) {
+    std::string name(longestSubkey + 1, '\0');
+    DWORD nameLength = longestSubkey + 1;
+    if (RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    name.resize(nameLength);
+    SnapshotKey(root, path.empty() ? name : path + "\\" + name, shownPath + "\\" + name, snapshot);
+  }
   RegCloseKey(key);
 }
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+const std::vector<RegistryItem> kProductRegistryItems = {
+    {"HKCU", "Software\\Halvern Software\\K-tasker", nullptr},
+    {"HKCU", "Software\\Halvern Software\\K-WARD32", nullptr},
+    // Nothing but the product under it.
+    {"HKCU", "Software\\Halvern Software Systems, Inc.", nullptr},
+    {"HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP"},
+    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95"},
+    {"HKCR", "KWARD.DOCUMENT", nullptr},
+    {"HKCR", "kwt_auto_file", nullptr},
+    {"HKCR", "CLSID\\" KW_SHELL_EXTENSION, nullptr},
+    {"HKCR", "ZRP", nullptr},
+    {"HKCR", "*\\shellex\\ContextMenuHandlers\\KWardMenu", nullptr},
+    {"HKCR", "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", nullptr},
+    {"HKCR", "*\\shellex\\ContextMenuHandlers", ""},
+    {"HKCR", "Folder\\shellex\\ContextMenuHandlers", ""},
+    {"HKCR", ".KWT", nullptr},
+};
 
 std::string WindowsDirectory() {
   char buffer[MAX_PATH];
@@ -95,9 +224,58 @@ std::string WindowsDirectory() {
   return buffer;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+void WriteFile(const std::string& path, const std::string& content) {
+  for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << content;
+}
 
-}  // namespace
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void SetString(const char* root, const std::string& path, const std::string& name,
+               const std::string& value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+Snapshot DriveSnapshot() {
+  Snapshot snapshot;
+  SnapshotDirectory("C:", snapshot);
+  return snapshot;
+}
+
+Snapshot RegistrySnapshot() {
+  Snapshot snapshot;
+  for (const char* root : {"HKCR", "HKCU", "HKLM"}) SnapshotKey(RootKey(root), "", root, snapshot);
+  return snapshot;
+}
+
+SnapshotDiff Compare(const Snapshot& before, const Snapshot& after) {
+  SnapshotDiff diff;
+  for (const auto& [path, state] : before) {
+    const auto found = after.find(path);
+    if (found == after.end()) {
+      diff.gone.push_back(path);
+    } else if (found->second != state) {
+      diff.changed.push_back(path);
+    }
+  }
+  for (const auto& entry : after) {
+    if (before.count(entry.first) == 0) diff.added.push_back(entry.first);
+  }
+  return diff;
+}
 
 std::vector<std::string> Transcript::StatusTexts() const {
   std::vector<std::string> texts;
@@ -190,15 +368,22 @@ void ResetMachine() {
   RemoveTreeOnDisk(kInstallDir);
   RemoveTreeOnDisk(kWorkDir);
   CreateDirectoryA(kWorkDir, nullptr);
+  RemoveTreeOnDisk(kTaskDir);
+  DeleteFileA("C:\\K-WARD.SYS");
   DeleteFileA((WindowsDirectory() + "\\Uninst.exe").c_str());
+  DeleteFileA((WindowsDirectory() + "\\DOSSTART.BAT").c_str());
   RegDeleteTreeA(HKEY_LOCAL_MACHINE,
                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95");
-  RegDeleteTreeA(HKEY_CLASSES_ROOT, "kwt_auto_file");
-  HKEY vxds = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
-                    0, KEY_ALL_ACCESS, &vxds) == ERROR_SUCCESS) {
-    RegDeleteValueA(vxds, "ZRP");
-    RegCloseKey(vxds);
+  for (const RegistryItem& item : kProductRegistryItems) {
+    if (item.valueName == nullptr) {
+      RegDeleteTreeA(RootKey(item.root), item.key);
+      continue;
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(RootKey(item.root), item.key, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, item.valueName);
+      RegCloseKey(key);
+    }
   }
   SetWindows95(false);
   SetEnv("KW_UNINST_TRACE", std::string(kWorkDir) + "\\uninst-trace.txt");
@@ -227,8 +412,13 @@ void InstallProduct(const ProductLayout& layout) {
     log += "FILE " + dir + "\\" + name + "\n";
   }
   WriteFile(dir + "\\DEISL1.ISU", log);
+  if (layout.registryItems) {
+    for (const RegistryValue& value : kProductRegistryValues) {
+      SetString(value.root, value.key, value.name, value.data);
+    }
+  }
   if (layout.registerLocation) {
-    SetString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
+    SetString("HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
               "ZRP", dir + "\\ZRP.VXD");
   }
 }
@@ -247,6 +437,7 @@ Transcript RunKwuninst(const RunOptions& options) {
   std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe");
   command += " --run " + Quoted(program);
   command += " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
+  for (const std::string& answer : options.textAnswers) command += " --answer-text " + Quoted(answer);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
   if (options.watchStatus) command += " --watch-status " + Quoted(kStatusCaption);
   if (!options.screenshot.empty()) command += " --screenshot " + Quoted(options.screenshot);

@@ -61,18 +61,49 @@ void SetWindows95(bool windows95);
 struct ProductLayout {
   std::vector<std::string> loggedFiles;  // names in C:\K-WARD, listed in the log
   bool registerLocation = true;
+  bool registryItems = true;  // every key and value of kProductRegistryItems
 };
+// A registry item the product leaves, which its registry clean-up removes:
+// a whole key (valueName null) or one value ("" the unnamed one).
+struct RegistryItem {
+  const char* root;  // "HKCU", "HKLM" or "HKCR"
+  const char* key;
+  const char* valueName;
+};
+extern const std::vector<RegistryItem> kProductRegistryItems;
+// The agent's task directory, named by its "TaskLocation" setting.
+constexpr const char* kTaskDir = "C:\\KWTASKS";
 void InstallProduct(const ProductLayout& layout);
 // The setup-log uninstaller stand-in, as <Windows directory>\Uninst.exe.
 void InstallUninstaller();
 
 void SetEnv(const std::string& name, const std::string& value);
+std::string WindowsDirectory();
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+void SetString(const char* root, const std::string& key, const std::string& name,
+               const std::string& value);
+
+// What the machine holds, to compare before and after a run: every path on
+// drive C: (upper-cased) with its size, time and contents, or every
+// registry key and value (upper-cased path, "|" before the value name) of
+// HKCR, HKCU and HKLM with its type and data.  Left out: what Wine changes
+// by itself, the tests' work directory, the user profiles (Wine maps them
+// onto the Unix home directory).
+using Snapshot = std::map<std::string, std::string>;
+Snapshot DriveSnapshot();
+Snapshot RegistrySnapshot();
+struct SnapshotDiff {
+  std::vector<std::string> gone, added, changed;
+};
+SnapshotDiff Compare(const Snapshot& before, const Snapshot& after);
 void ClearEnv(const std::string& name);
 
 // --- Running ----------------------------------------------------------------
 
 struct RunOptions {
   std::vector<std::string> answers;   // "<title>=<button>[@<delay>]"
+  std::vector<std::string> textAnswers;  // "<part of the text>=<button>[@<delay>]", tried first
   bool watchStatus = true;
   std::string screenshot;             // PNG path, empty for none
   double timeoutSeconds = 90;
