@@ -362,7 +362,7 @@ void SetWindows95(bool windows95) {
 
 void ResetMachine() {
   for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "K-TASKER.EXE", "K-WARD32.EXE",
-                              "ZRP95.EXE", "KWSHELL.EXE"}) {
+                              "ZRP95.EXE", "KWSHELL.EXE", "file_holder.exe"}) {
     KillProcesses(program);
   }
   RemoveTreeOnDisk(kInstallDir);
@@ -480,14 +480,16 @@ Transcript RunKwuninst(const RunOptions& options) {
   return transcript;
 }
 
-bool StartProductProgram(const std::string& name, const std::string& windowTitle) {
-  std::string command = std::string(kInstallDir) + "\\" + name;
+namespace {
+
+bool StartProgram(const std::string& command, const char* directory,
+                  const std::string& windowTitle) {
   std::vector<char> line(command.begin(), command.end());
   line.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kInstallDir,
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
                       &startup, &process)) {
     return false;
   }
@@ -498,6 +500,19 @@ bool StartProductProgram(const std::string& name, const std::string& windowTitle
     Sleep(50);
   }
   return false;
+}
+
+}  // namespace
+
+bool StartProductProgram(const std::string& name, const std::string& windowTitle) {
+  return StartProgram(std::string(kInstallDir) + "\\" + name, kInstallDir, windowTitle);
+}
+
+bool StartFileHolder(const std::string& path, const std::string& options) {
+  // Its window is up once the file is held.
+  return StartProgram(Quoted(BuildDir() + "\\tools\\standins\\file_holder.exe") + " " +
+                          Quoted(path) + " " + options,
+                      kWorkDir, path.substr(path.rfind('\\') + 1) + " - File Viewer");
 }
 
 std::vector<Event> ProductTrace() {

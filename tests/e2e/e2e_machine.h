@@ -115,6 +115,9 @@ Transcript RunKwuninst(const RunOptions& options);
 // Starts one of the product's programs from C:\K-WARD as the user's session
 // would, and waits until its window is up.  False when it did not come up.
 bool StartProductProgram(const std::string& name, const std::string& windowTitle);
+// Starts the file holder stand-in on a file (further arguments after it) and
+// waits until it holds the file.
+bool StartFileHolder(const std::string& path, const std::string& options = "");
 
 // The trace of the uninstaller stand-in, one event per line.
 std::vector<Event> UninstallerTrace();

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "tests/e2e/e2e_machine.h"
 
@@ -18,23 +16,23 @@ namespace {
 constexpr const char* kPromptTitle = "File Management Prompt Error!";
 constexpr const char* kQuestion =
     "Are you sure you want to completely remove the selected application and all of its components?";
-// Held by another program throughout: its prompt is answered Cancel.
-const std::string kKeptFile = "C:\\K-WARD\\LOGS\\SCAN.LOG";
-// Held until its prompt is up: answered Retry once let go.
-const std::string kReleasedFile = "C:\\K-WARD\\QUARANT.DAT";
+// Held by other programs: one until its prompt is up (answered Retry once
+// let go), the other throughout (answered Cancel).  Subdirectories are
+// emptied before the files beside them: the first prompt is the first's.
+const std::string kReleasedFile = "C:\\K-WARD\\QUARANT\\VIRUS.DAT";
+const std::string kKeptFile = "C:\\K-WARD\\SCAN.LOG";
 
 // Beside the programs, libraries and install log that InstallProduct puts
 // in C:\K-WARD.  The copies in SETUP are kept like those at the top.
 const char* const kProductFiles[] = {
-    "C:\\K-WARD\\SIGNATUR.DAT", "C:\\K-WARD\\QUARANT.DAT", "C:\\K-WARD\\LOGS\\SCAN.LOG",
+    "C:\\K-WARD\\SIGNATUR.DAT", "C:\\K-WARD\\QUARANT\\VIRUS.DAT", "C:\\K-WARD\\SCAN.LOG",
     "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\SETUP\\SETUP.INI",
     "C:\\K-WARD\\SUB1\\A.DAT", "C:\\K-WARD\\SUB1\\SUB2\\SUB3\\B.DAT",
     "C:\\K-WARD\\SUB1\\SUB2\\SUB3\\SUB4\\SUB5\\SUB6\\DEEP.DAT",  // six levels below
     "C:\\KWTASKS\\DAILY.KWT", "C:\\KWTASKS\\WEEKLY.KWT", "C:\\K-WARD.SYS"};
 const char* const kSurvivingProductPaths[] = {
     "C:\\K-WARD", "C:\\K-WARD\\KWUNINST.EXE", "C:\\K-WARD\\DEISL1.ISU", "C:\\K-WARD\\SETUP",
-    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\LOGS",
-    "C:\\K-WARD\\LOGS\\SCAN.LOG"};
+    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\SCAN.LOG"};
 // The Windows directory's files are given relative to it.
 const char* const kOthersFiles[] = {
     "C:\\K-WARD2\\KWUNINST.EXE", "C:\\K-WARD2\\DEISL1.ISU", "C:\\K-WARD2\\OLD.KWT",
@@ -152,10 +150,6 @@ std::vector<std::string> LoggedFiles() {
   return names;
 }
 
-HANDLE Hold(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
 class WholeUninstallE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -174,62 +168,39 @@ class WholeUninstallE2eTest : public ::testing::Test {
     WriteFile(DosStartPath(), batch);
     ASSERT_TRUE(StartProductProgram("K-TASKER.EXE", "K-Tasker"));
     ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", "K-WARD Professional"));
-    m_kept = Hold(kKeptFile);
-    m_released = Hold(kReleasedFile);
-    ASSERT_NE(m_kept, INVALID_HANDLE_VALUE);
-    ASSERT_NE(m_released, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(StartFileHolder(kReleasedFile, "--release-when \"" + std::string(kPromptTitle) + "\""));
+    ASSERT_TRUE(StartFileHolder(kKeptFile));
     m_drive = DriveSnapshot();
     m_registry = RegistrySnapshot();
     ASSERT_EQ(m_drive.count(kKeptFile), 1u);
     ASSERT_EQ(m_registry.count("HKCR\\.KWT|"), 1u);
     ASSERT_EQ(m_registry.count("HKLM\\SOFTWARE\\CLASSES\\.KWT|"), 1u);
   }
-  void TearDown() override {
-    CloseHandle(m_kept);
-    if (m_released != INVALID_HANDLE_VALUE) CloseHandle(m_released);
-    ResetMachine();
-  }
+  void TearDown() override { ResetMachine(); }
 
-  HANDLE m_kept = INVALID_HANDLE_VALUE;
-  HANDLE m_released = INVALID_HANDLE_VALUE;
   Snapshot m_drive;
   Snapshot m_registry;
 };
 
 TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
-  // The other program lets go of its second file once the prompt about it is up.
-  std::atomic<bool> stop{false};
-  std::thread releaser([&] {
-    for (; !stop && m_released != INVALID_HANDLE_VALUE; Sleep(20)) {
-      const HWND prompt = FindWindowA(nullptr, kPromptTitle);
-      char text[512] = "";
-      if (prompt != nullptr) GetWindowTextA(GetDlgItem(prompt, 0xFFFF), text, sizeof text);
-      if (std::string(text).find(kReleasedFile) == std::string::npos) continue;
-      CloseHandle(m_released);
-      m_released = INVALID_HANDLE_VALUE;
-    }
-  });
   RunOptions options;
   options.textAnswers = {kReleasedFile + "=Retry@1500"};
   options.answers = {std::string(kConfirmTitle) + "=Yes@300", std::string(kPromptTitle) + "=Cancel",
                      std::string(kErrorCaption) + "=OK"};
   const Transcript transcript = RunKwuninst(options);
-  stop = true;
-  releaser.join();
   SCOPED_TRACE(transcript.Text());
   ASSERT_EQ(transcript.answererExitCode, 0);
   ASSERT_TRUE(WaitForUninstallerExit(30000));
   const std::vector<Event> uninstaller = UninstallerTrace();
   SCOPED_TRACE(TraceText(uninstaller));
 
-  // Subdirectories are emptied before the files beside them: the cancelled
-  // file's prompt comes first.  No stage failed.
+  // No stage failed.
   const std::string prompt = std::string(kPromptTitle) + " | The file ";
   EXPECT_EQ(BoxLines(transcript),
             (std::vector<std::string>{
                 std::string(kConfirmTitle) + " | " + kQuestion + " | Yes,No | Yes",
-                prompt + kKeptFile + " failed to be deleted. | Retry,Cancel | Cancel",
-                prompt + kReleasedFile + " failed to be deleted. | Retry,Cancel | Retry"}));
+                prompt + kReleasedFile + " failed to be deleted. | Retry,Cancel | Retry",
+                prompt + kKeptFile + " failed to be deleted. | Retry,Cancel | Cancel"}));
 
   // Frozen from the file stage's status until it was let go (a tick may land
   // within the answerer's polling of the end), and finished afterwards.
