@@ -77,56 +77,14 @@ HKEY RootKey(const std::string& name) {
   return name == "HKCU" ? HKEY_CURRENT_USER : name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
 }
 
-// The values the product and its agent write, which make up its registry
-// items (kProductRegistryItems).
-struct RegistryValue {
-  const char* root;
-  const char* key;
-  const char* name;
-  const char* data;
-};
-#define KW_SHELL_EXTENSION "{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}"
-const RegistryValue kProductRegistryValues[] = {
-    {"HKCU", "Software\\Halvern Software\\K-tasker", "Interval", "60"},
-    {"HKCU", "Software\\Halvern Software\\K-tasker\\Schedule\\Weekly", "Day", "Friday"},
-    {"HKCU", "Software\\Halvern Software\\K-WARD32", "TaskLocation", kTaskDir},
-    {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95\\Scan",
-     "Level", "3"},
-    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95", "C:\\K-WARD\\ZRP95.EXE"},
-    {"HKCR", "KWARD.DOCUMENT\\DefaultIcon", "", "C:\\K-WARD\\K-WARD32.EXE,1"},
-    {"HKCR", "kwt_auto_file\\shell\\open\\command", "", "C:\\K-WARD\\K-TASKER.EXE %1"},
-    {"HKCR", "CLSID\\" KW_SHELL_EXTENSION "\\InProcServer32", "", "C:\\K-WARD\\KWSHEXT.DLL"},
-    {"HKCR", "ZRP\\CurVer", "", "ZRP.1"},
-    {"HKCR", "*\\shellex\\ContextMenuHandlers\\KWardMenu", "", KW_SHELL_EXTENSION},
-    {"HKCR", "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", "", KW_SHELL_EXTENSION},
-    {"HKCR", "*\\shellex\\ContextMenuHandlers", "", "KWardMenu"},
-    {"HKCR", "Folder\\shellex\\ContextMenuHandlers", "", "KWardMenu"},
-    {"HKCR", ".KWT", "", "kwt_auto_file"},
-};
-
-std::string Upper(std::string text) {
-  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
-
-// FNV-1a: contents compared by a 64-bit digest, not kept.
-std::string Digest(const std::string& bytes) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
-  return std::to_string(hash);
-}
-
-// The user profiles are Wine's links into the Unix home directory, the work
-// directory holds the traces; the rest is what Wine itself writes while
-// programs run.
-bool IsLeftOut(const std::string& upperPath) {
-  static const char* const kLeftOut[] = {"C:\\USERS", "C:\\KWTEST",
-                                         "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
-                                         "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES"};
-  for (const char* prefix : kLeftOut) {
-    const std::string start = prefix;
-    if (upperPath.compare(0, start.size(), start) == 0 &&
-        (upperPath.size() == start.size() || upperPath[start.size()] == '\\')) {
+// Left out of snapshots: the user profiles (Wine's links into the Unix home
+// directory), the work directory with the traces, and what Wine itself
+// changes while programs run.
+bool IsLeftOut(const std::string& path) {
+  for (const std::string start : {"C:\\USERS", "C:\\KWTEST",
+                                  "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
+                                  "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES"}) {
+    if (path.rfind(start, 0) == 0 && (path.size() == start.size() || path[start.size()] == '\\')) {
       return true;
     }
   }
@@ -138,23 +96,20 @@ void SnapshotDirectory(const std::string& directory, Snapshot& snapshot) {
   const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    const std::string name = data.cFileName;
-    if (name == "." || name == "..") continue;
-    const std::string path = directory + "\\" + name;
-    const std::string key = Upper(path);
-    if (IsLeftOut(key)) continue;
+    const std::string name = data.cFileName, path = directory + "\\" + name;
+    if (name == "." || name == ".." || IsLeftOut(Upper(path))) continue;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      snapshot[key] = "directory";
+      snapshot[Upper(path)] = "directory";
       SnapshotDirectory(path, snapshot);
       continue;
     }
     // Wine's own large programs and libraries by size and time only; every
     // file a test writes is small.
-    const bool small = data.nFileSizeHigh == 0 && data.nFileSizeLow < 256 * 1024;
-    snapshot[key] = std::to_string(data.nFileSizeLow) + " written " +
-                    std::to_string(data.ftLastWriteTime.dwLowDateTime) + " " +
-                    std::to_string(data.ftLastWriteTime.dwHighDateTime) + " " +
-                    (small ? Digest(ReadFile(path)) : "");
+    const FILETIME written = data.ftLastWriteTime;
+    snapshot[Upper(path)] =
+        std::to_string(data.nFileSizeLow) + " bytes, written " +
+        std::to_string((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime) + ": " +
+        (data.nFileSizeHigh == 0 && data.nFileSizeLow < 256 * 1024 ? ReadFile(path) : "");
   } while (FindNextFileA(search, &data));
   FindClose(search);
 }
@@ -162,10 +117,8 @@ void SnapshotDirectory(const std::string& directory, Snapshot& snapshot) {
 void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPath,
                  Snapshot& snapshot) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   const std::string shown = Upper(shownPath);
-  if (IsLeftOut(shown)) {
-    RegCloseKey(key);
+  if (IsLeftOut(shown) || RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return;
   }
   snapshot[shown] = "key";
@@ -173,27 +126,30 @@ void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPat
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
                    &longestName, &longestData, nullptr, nullptr);
   for (DWORD index = 0; index < values; ++index) {
-    std::string name(longestName + 1, '\0');
-    std::string data(longestData + 1, '\0');
+    std::string name(longestName + 1, '\0'), data(longestData + 1, '\0');
     DWORD nameLength = longestName + 1, dataLength = longestData + 1, type = 0;
     if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
-                      reinterpret_cast<BYTE*>(data.data()), &dataLength) != ERROR_SUCCESS) {
-      continue;
+                      reinterpret_cast<BYTE*>(data.data()), &dataLength) == ERROR_SUCCESS) {
+      snapshot[shown + "|" + Upper(name.substr(0, nameLength))] =
+          std::to_string(type) + ":" + data.substr(0, dataLength);
     }
-    snapshot[shown + "|" + Upper(name.substr(0, nameLength))] =
-        std::to_string(type) + ":" + data.substr(0, dataLength);
   }
   for (DWORD index = 0; index < subkeys; ++index) {
     std::string name(longestSubkey + 1, '\0');
     DWORD nameLength = longestSubkey + 1;
-    if (RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+    if (RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) ==
         ERROR_SUCCESS) {
-      continue;
+      name.resize(nameLength);
+      SnapshotKey(root, path.empty() ? name : path + "\\" + name, shownPath + "\\" + name, snapshot);
     }
-    name.resize(nameLength);
-    SnapshotKey(root, path.empty() ? name : path + "\\" + name, shownPath + "\\" + name, snapshot);
   }
   RegCloseKey(key);
+}
+
+std::string WindowsDirectory() {
+  char buffer[MAX_PATH];
+  GetWindowsDirectoryA(buffer, MAX_PATH);
+  return buffer;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -203,13 +159,12 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 const std::vector<RegistryItem> kProductRegistryItems = {
     {"HKCU", "Software\\Halvern Software\\K-tasker", nullptr},
     {"HKCU", "Software\\Halvern Software\\K-WARD32", nullptr},
-    // Nothing but the product under it.
-    {"HKCU", "Software\\Halvern Software Systems, Inc.", nullptr},
+    {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95", nullptr},
     {"HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP"},
     {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95"},
     {"HKCR", "KWARD.DOCUMENT", nullptr},
     {"HKCR", "kwt_auto_file", nullptr},
-    {"HKCR", "CLSID\\" KW_SHELL_EXTENSION, nullptr},
+    {"HKCR", "CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}", nullptr},
     {"HKCR", "ZRP", nullptr},
     {"HKCR", "*\\shellex\\ContextMenuHandlers\\KWardMenu", nullptr},
     {"HKCR", "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", nullptr},
@@ -217,12 +172,6 @@ const std::vector<RegistryItem> kProductRegistryItems = {
     {"HKCR", "Folder\\shellex\\ContextMenuHandlers", ""},
     {"HKCR", ".KWT", nullptr},
 };
-
-std::string WindowsDirectory() {
-  char buffer[MAX_PATH];
-  GetWindowsDirectoryA(buffer, MAX_PATH);
-  return buffer;
-}
 
 void WriteFile(const std::string& path, const std::string& content) {
   for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
@@ -249,32 +198,30 @@ void SetString(const char* root, const std::string& path, const std::string& nam
   RegCloseKey(key);
 }
 
-Snapshot DriveSnapshot() {
-  Snapshot snapshot;
-  SnapshotDirectory("C:", snapshot);
-  return snapshot;
+std::string Upper(std::string text) {
+  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
 }
 
-Snapshot RegistrySnapshot() {
+Snapshot TakeSnapshot() {
   Snapshot snapshot;
+  SnapshotDirectory("C:", snapshot);
   for (const char* root : {"HKCR", "HKCU", "HKLM"}) SnapshotKey(RootKey(root), "", root, snapshot);
   return snapshot;
 }
 
-SnapshotDiff Compare(const Snapshot& before, const Snapshot& after) {
-  SnapshotDiff diff;
-  for (const auto& [path, state] : before) {
-    const auto found = after.find(path);
-    if (found == after.end()) {
-      diff.gone.push_back(path);
-    } else if (found->second != state) {
-      diff.changed.push_back(path);
+std::string Differences(const Snapshot& expected, const Snapshot& actual) {
+  std::string text;
+  for (const auto& [path, state] : expected) {
+    const auto found = actual.find(path);
+    if (found == actual.end() || found->second != state) {
+      text += (found == actual.end() ? "gone " : "changed ") + path + "\n";
     }
   }
-  for (const auto& entry : after) {
-    if (before.count(entry.first) == 0) diff.added.push_back(entry.first);
+  for (const auto& entry : actual) {
+    if (expected.count(entry.first) == 0) text += "added " + entry.first + "\n";
   }
-  return diff;
+  return text;
 }
 
 std::vector<std::string> Transcript::StatusTexts() const {
@@ -413,9 +360,14 @@ void InstallProduct(const ProductLayout& layout) {
   }
   WriteFile(dir + "\\DEISL1.ISU", log);
   if (layout.registryItems) {
-    for (const RegistryValue& value : kProductRegistryValues) {
-      SetString(value.root, value.key, value.name, value.data);
+    // A value in a subkey of each key, so that whole trees go; the agent's
+    // task directory and the task files' class are read by the clean-up.
+    for (const RegistryItem& item : kProductRegistryItems) {
+      const std::string key = std::string(item.key) + (item.valueName ? "" : "\\Settings");
+      SetString(item.root, key, item.valueName ? item.valueName : "Data", "product value");
     }
+    SetString("HKCU", "Software\\Halvern Software\\K-WARD32", "TaskLocation", kTaskDir);
+    SetString("HKCR", ".KWT", "", "kwt_auto_file");
   }
   if (layout.registerLocation) {
     SetString("HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",

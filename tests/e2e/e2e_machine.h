@@ -78,25 +78,22 @@ void InstallProduct(const ProductLayout& layout);
 void InstallUninstaller();
 
 void SetEnv(const std::string& name, const std::string& value);
-std::string WindowsDirectory();
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 void SetString(const char* root, const std::string& key, const std::string& name,
                const std::string& value);
 
+std::string Upper(std::string text);
+
 // What the machine holds, to compare before and after a run: every path on
-// drive C: (upper-cased) with its size, time and contents, or every
-// registry key and value (upper-cased path, "|" before the value name) of
-// HKCR, HKCU and HKLM with its type and data.  Left out: what Wine changes
-// by itself, the tests' work directory, the user profiles (Wine maps them
-// onto the Unix home directory).
+// drive C: with its size, time and contents, and every registry key and
+// value of HKCR, HKCU and HKLM ("|" before a value's name) with its type and
+// data; paths and names upper-cased.  Left out: what Wine changes by itself,
+// the work directory, the user profiles (Wine maps them onto the Unix home).
 using Snapshot = std::map<std::string, std::string>;
-Snapshot DriveSnapshot();
-Snapshot RegistrySnapshot();
-struct SnapshotDiff {
-  std::vector<std::string> gone, added, changed;
-};
-SnapshotDiff Compare(const Snapshot& before, const Snapshot& after);
+Snapshot TakeSnapshot();
+// "gone", "changed" and "added" lines, empty when both are the same.
+std::string Differences(const Snapshot& expected, const Snapshot& actual);
 void ClearEnv(const std::string& name);
 
 // --- Running ----------------------------------------------------------------
