@@ -74,7 +74,8 @@ std::vector<Event> ReadTrace(const std::string& path, const std::string& ownerFi
 }
 
 HKEY RootKey(const std::string& name) {
-  return name == "HKCU" ? HKEY_CURRENT_USER : name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
+  if (name == "HKCU") return HKEY_CURRENT_USER;
+  return name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
 }
 
 // Left out of snapshots: the user profiles (Wine's links into the Unix home
@@ -105,10 +106,10 @@ void SnapshotDirectory(const std::string& directory, Snapshot& snapshot) {
     }
     // Wine's own large programs and libraries by size and time only; every
     // file a test writes is small.
-    const FILETIME written = data.ftLastWriteTime;
+    const FILETIME& at = data.ftLastWriteTime;
     snapshot[Upper(path)] =
         std::to_string(data.nFileSizeLow) + " bytes, written " +
-        std::to_string((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime) + ": " +
+        std::to_string((std::uint64_t{at.dwHighDateTime} << 32) | at.dwLowDateTime) + ": " +
         (data.nFileSizeHigh == 0 && data.nFileSizeLow < 256 * 1024 ? ReadFile(path) : "");
   } while (FindNextFileA(search, &data));
   FindClose(search);
@@ -140,7 +141,8 @@ void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPat
     if (RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) ==
         ERROR_SUCCESS) {
       name.resize(nameLength);
-      SnapshotKey(root, path.empty() ? name : path + "\\" + name, shownPath + "\\" + name, snapshot);
+      const std::string subkey = path.empty() ? name : path + "\\" + name;
+      SnapshotKey(root, subkey, shownPath + "\\" + name, snapshot);
     }
   }
   RegCloseKey(key);
@@ -159,7 +161,8 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 const std::vector<RegistryItem> kProductRegistryItems = {
     {"HKCU", "Software\\Halvern Software\\K-tasker", nullptr},
     {"HKCU", "Software\\Halvern Software\\K-WARD32", nullptr},
-    {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95", nullptr},
+    {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95",
+     nullptr},
     {"HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP"},
     {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95"},
     {"HKCR", "KWARD.DOCUMENT", nullptr},
@@ -389,7 +392,9 @@ Transcript RunKwuninst(const RunOptions& options) {
   std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe");
   command += " --run " + Quoted(program);
   command += " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
-  for (const std::string& answer : options.textAnswers) command += " --answer-text " + Quoted(answer);
+  for (const std::string& answer : options.textAnswers) {
+    command += " --answer-text " + Quoted(answer);
+  }
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
   if (options.watchStatus) command += " --watch-status " + Quoted(kStatusCaption);
   if (!options.screenshot.empty()) command += " --screenshot " + Quoted(options.screenshot);

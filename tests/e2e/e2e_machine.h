@@ -48,8 +48,9 @@ std::string ArtifactsDir();
 
 // --- Machine set-up ---------------------------------------------------------
 
-// Back to a machine without the product: no installation directory, no
-// registry entries of the product, no Uninst.exe, no traces, NT version.
+// Back to a machine without the product: no installation directory, task
+// directory, marker or DOSSTART.BAT, no registry items of the product, no
+// Uninst.exe, no traces, NT version.
 void ResetMachine();
 // Makes the Wine prefix report Windows 95 (or Windows NT again).
 void SetWindows95(bool windows95);
@@ -78,6 +79,9 @@ void InstallProduct(const ProductLayout& layout);
 void InstallUninstaller();
 
 void SetEnv(const std::string& name, const std::string& value);
+void ClearEnv(const std::string& name);
+
+// A file written whole (its directories made) or read whole.
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 void SetString(const char* root, const std::string& key, const std::string& name,
@@ -94,7 +98,6 @@ using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot();
 // "gone", "changed" and "added" lines, empty when both are the same.
 std::string Differences(const Snapshot& expected, const Snapshot& actual);
-void ClearEnv(const std::string& name);
 
 // --- Running ----------------------------------------------------------------
 

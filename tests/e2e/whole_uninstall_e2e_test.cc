@@ -25,20 +25,22 @@ const std::string kKeptFile = "C:\\K-WARD\\SCAN.LOG";
 // copies in SETUP are kept like those at the top, and so is their directory.
 const char* const kProductFiles[] = {
     "C:\\K-WARD\\SIGNATUR.DAT", "C:\\K-WARD\\QUARANT\\VIRUS.DAT", "C:\\K-WARD\\SCAN.LOG",
-    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\SETUP\\SETUP.INI",
+    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU",
+    "C:\\K-WARD\\SETUP\\SETUP.INI", "C:\\K-WARD\\SUB1\\A.DAT",
     "C:\\K-WARD\\SUB1\\SUB2\\SUB3\\SUB4\\SUB5\\SUB6\\DEEP.DAT",  // six levels below
-    "C:\\K-WARD\\SUB1\\A.DAT", "C:\\KWTASKS\\DAILY.KWT", "C:\\KWTASKS\\WEEKLY.KWT", "C:\\K-WARD.SYS"};
-const char* const kKeptPaths[] = {"C:\\K-WARD", "C:\\K-WARD\\KWUNINST.EXE", "C:\\K-WARD\\DEISL1.ISU",
-                                  "C:\\K-WARD\\SETUP", "C:\\K-WARD\\SETUP\\KWUNINST.EXE",
-                                  "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\SCAN.LOG"};
-const char* const kOthersFiles[] = {"C:\\K-WARD2\\KWUNINST.EXE", "C:\\K-WARD2\\OLD.KWT",
-                                    "C:\\My Documents\\LETTER.DOC", "C:\\My Documents\\BACKUP.KWT",
-                                    "C:\\WINDOWS\\OTHERAPP.INI", "C:\\WINDOWS\\SYSTEM\\OTHERVXD.VXD"};
+    "C:\\KWTASKS\\DAILY.KWT", "C:\\KWTASKS\\WEEKLY.KWT", "C:\\K-WARD.SYS"};
+const char* const kKeptPaths[] = {
+    "C:\\K-WARD", "C:\\K-WARD\\KWUNINST.EXE", "C:\\K-WARD\\DEISL1.ISU", "C:\\K-WARD\\SETUP",
+    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\SCAN.LOG"};
+const char* const kOthersFiles[] = {
+    "C:\\K-WARD2\\KWUNINST.EXE", "C:\\K-WARD2\\OLD.KWT", "C:\\My Documents\\LETTER.DOC",
+    "C:\\My Documents\\BACKUP.KWT", "C:\\WINDOWS\\OTHERAPP.INI",
+    "C:\\WINDOWS\\SYSTEM\\OTHERVXD.VXD"};
 const char* const kOthersRegistry[][4] = {
     {"HKCU", "Software\\Halvern Software\\Disk Doctor", "Version", "2.1"},
-    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "SysAgent", "C:\\WINDOWS\\AGENT.EXE"},
+    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "SysAgent", "C:\\AGENT.EXE"},
     {"HKCR", ".OTH", "", "OtherApp.Document"},
-    {"HKCR", "*\\shellex\\ContextMenuHandlers\\OtherMenu", "", "{6e2d4b81-5f30-11d0-9d7b-00a0c9b2e418}"}};
+    {"HKCR", "*\\shellex\\ContextMenuHandlers\\OtherMenu", "", "{6e2d4b81-5f30-11d0}"}};
 
 // DOSSTART.BAT as Windows 95 machines had it, each line with its ending as
 // found (one LF alone, the last none), and whether it stays.
@@ -116,7 +118,7 @@ class WholeUninstallE2eTest : public ::testing::Test {
     InstallProduct({kLoggedFiles});
     InstallUninstaller();
     for (const char* path : kProductFiles) WriteFile(path, std::string("product file ") + path);
-    for (const char* path : kOthersFiles) WriteFile(path, std::string("not the product's: ") + path);
+    for (const char* path : kOthersFiles) WriteFile(path, std::string("theirs: ") + path);
     for (const auto& value : kOthersRegistry) SetString(value[0], value[1], value[2], value[3]);
     std::string batch;
     for (const auto& [line, stays] : kDosStart) batch += line;
@@ -144,19 +146,23 @@ TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
 
   // No stage failed.
   const std::string prompt = kPrompt + " | The file ";
-  EXPECT_EQ(Boxes(transcript), (std::vector<std::string>{
-                                   kQuestion + "Yes",
-                                   prompt + kReleasedFile + " failed to be deleted. | Retry,Cancel | Retry",
-                                   prompt + kKeptFile + " failed to be deleted. | Retry,Cancel | Cancel"}));
+  EXPECT_EQ(Boxes(transcript),
+            (std::vector<std::string>{
+                kQuestion + "Yes",
+                prompt + kReleasedFile + " failed to be deleted. | Retry,Cancel | Retry",
+                prompt + kKeptFile + " failed to be deleted. | Retry,Cancel | Cancel"}));
 
   // Frozen from the file stage's status until it was let go (a tick may land
   // within the answerer's polling of the end), and finished afterwards.
   std::int64_t filesStatus = 0;
   for (const Event& status : transcript.Of("status")) {
-    if (status.Get("text") == "Removing K-WARD files . . .") filesStatus = transcript.EpochOf(status);
+    if (status.Get("text") == "Removing K-WARD files . . .") {
+      filesStatus = transcript.EpochOf(status);
+    }
   }
   ASSERT_EQ(transcript.Of("status-window-gone").size(), 1u);
   const std::int64_t gone = transcript.EpochOf(transcript.Of("status-window-gone")[0]);
+  ASSERT_GT(filesStatus, 0);
   EXPECT_GT(gone - filesStatus, 1500);  // the Retry waited that long
   for (const Event& tick : EventsOf(uninstaller, "tick")) {
     EXPECT_FALSE(tick.ms > filesStatus && tick.ms < gone - 300) << "tick at " << tick.ms;
@@ -172,7 +178,8 @@ TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
   EXPECT_EQ(Differences(expected, after), "");
   std::string kept;
   for (const auto& [line, stays] : kDosStart) {
-    if (stays) kept += std::string(line).substr(0, std::string(line).find_first_of("\r\n")) + "\r\n";
+    const std::string text = line;
+    if (stays) kept += text.substr(0, text.find_first_of("\r\n")) + "\r\n";
   }
   EXPECT_EQ(ReadFile(kDosStartPath), kept);  // CR LF everywhere
 }
@@ -198,16 +205,20 @@ TEST(LocatingE2eTest, AQuotedUninstallCommandFindsTheInstallation) {
             "C:\\WINDOWS\\SYSTEM\\ZRP.VXD");
   SetString("HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
             "UninstallString", "\"C:\\K-WARD\\KWUNINST.EXE\" /x");
-  WriteFile(kDosStartPath, "@ECHO OFF\r\nLH C:\\MOUSE\\MOUSE.COM\r\nCALL CLSETUP.BAT\r\nREM end");
-  const std::string batchBefore = TakeSnapshot()[kDosStartPath];
+  const std::string batch = "@ECHO OFF\r\nLH C:\\MOUSE\\MOUSE.COM\r\nCALL CLSETUP.BAT\r\nREM end";
+  WriteFile(kDosStartPath, batch);
+  WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+  GetFileAttributesExA(kDosStartPath.c_str(), GetFileExInfoStandard, &before);
 
   const Transcript transcript = RunKwuninst(Answering("Yes"));
   SCOPED_TRACE(transcript.Text());
   const std::vector<Event> started = EventsOf(UninstallerTrace(), "started");
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].detail.rfind("C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\t", 0), 0u);
-  EXPECT_FALSE(FileExists("C:\\K-WARD\\K-WARD32.EXE"));          // that directory was emptied
-  EXPECT_EQ(TakeSnapshot()[kDosStartPath], batchBefore);  // bytes and time
+  EXPECT_FALSE(FileExists("C:\\K-WARD\\K-WARD32.EXE"));  // that directory was emptied
+  GetFileAttributesExA(kDosStartPath.c_str(), GetFileExInfoStandard, &after);
+  EXPECT_EQ(ReadFile(kDosStartPath), batch);
+  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
   ResetMachine();
 }
 
