@@ -79,10 +79,10 @@ HKEY RootKey(const std::string& name) {
 }
 
 // Left out of snapshots: the user profiles (Wine's links into the Unix home
-// directory), the work directory with the traces, and what Wine itself
-// changes while programs run.
+// directory), the work directory with the traces, the classes (seen as
+// HKCR), and what Wine itself changes while programs run.
 bool IsLeftOut(const std::string& path) {
-  for (const std::string start : {"C:\\USERS", "C:\\KWTEST",
+  for (const std::string start : {"C:\\USERS", "C:\\KWTEST", "HKLM\\SOFTWARE\\CLASSES",
                                   "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
                                   "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES"}) {
     if (path.rfind(start, 0) == 0 && (path.size() == start.size() || path[start.size()] == '\\')) {
@@ -325,12 +325,10 @@ void ResetMachine() {
   RegDeleteTreeA(HKEY_LOCAL_MACHINE,
                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95");
   for (const RegistryItem& item : kProductRegistryItems) {
+    HKEY key = nullptr;
     if (item.valueName == nullptr) {
       RegDeleteTreeA(RootKey(item.root), item.key);
-      continue;
-    }
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(RootKey(item.root), item.key, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    } else if (RegOpenKeyExA(RootKey(item.root), item.key, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
       RegDeleteValueA(key, item.valueName);
       RegCloseKey(key);
     }

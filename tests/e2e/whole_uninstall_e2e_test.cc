@@ -70,21 +70,17 @@ const std::string kDosStartPath = "C:\\WINDOWS\\DOSSTART.BAT";
 const std::vector<std::string> kLoggedFiles(20, "PART.DAT");
 
 // Whether a snapshot's path is one the confirmed run removes: in C:\K-WARD
-// but what stays, the task directory, the marker, a registry item (the
-// items of HKCR are also seen in HKLM\Software\Classes), the company key
-// that holds nothing else.
+// but what stays, the task directory, the marker, a registry item, the
+// company key that holds nothing else.
 bool IsRemoved(const std::string& path) {
   auto within = [&path](const std::string& item, const char* after) {
     return path == Upper(item) || path.rfind(Upper(item) + after, 0) == 0;
   };
   for (const RegistryItem& item : kProductRegistryItems) {
-    std::vector<std::string> keys = {std::string(item.root) + "\\" + item.key};
-    if (keys[0][2] == 'C') keys.push_back(std::string("HKLM\\SOFTWARE\\CLASSES\\") + item.key);
-    for (const std::string& key : keys) {
-      if (item.valueName ? path == Upper(key + "|" + item.valueName)
-                         : within(key, "\\") || within(key, "|")) {
-        return true;
-      }
+    const std::string key = std::string(item.root) + "\\" + item.key;
+    if (item.valueName ? path == Upper(key + "|" + item.valueName)
+                       : within(key, "\\") || within(key, "|")) {
+      return true;
     }
   }
   for (const char* kept : kKeptPaths) {
@@ -128,7 +124,7 @@ class WholeUninstallE2eTest : public ::testing::Test {
     ASSERT_TRUE(StartFileHolder(kReleasedFile, "--release-when \"" + kPrompt + "\""));
     ASSERT_TRUE(StartFileHolder(kKeptFile));
     m_before = TakeSnapshot();
-    ASSERT_EQ(m_before.count(kKeptFile) + m_before.count("HKLM\\SOFTWARE\\CLASSES\\.KWT|"), 2u);
+    ASSERT_EQ(m_before.count(kKeptFile) + m_before.count("HKCR\\.KWT|"), 2u);
   }
   void TearDown() override { ResetMachine(); }
 
