@@ -81,10 +81,15 @@ HKEY RootKey(const std::string& name) {
 // Left out of snapshots: the user profiles (Wine's links into the Unix home
 // directory), the work directory with the traces, the classes (seen as
 // HKCR), and what Wine itself changes while programs run.
+const char* const kLeftOut[] = {
+    "C:\\USERS", "C:\\KWTEST", "HKLM\\SOFTWARE\\CLASSES",
+    "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
+    "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES",
+    "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS",
+    "HKLM\\SOFTWARE\\WOW6432NODE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS"};
+
 bool IsLeftOut(const std::string& path) {
-  for (const std::string start : {"C:\\USERS", "C:\\KWTEST", "HKLM\\SOFTWARE\\CLASSES",
-                                  "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
-                                  "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES"}) {
+  for (const std::string start : kLeftOut) {
     if (path.rfind(start, 0) == 0 && (path.size() == start.size() || path[start.size()] == '\\')) {
       return true;
     }
