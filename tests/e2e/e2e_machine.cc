@@ -153,17 +153,14 @@ void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPat
   RegCloseKey(key);
 }
 
-std::string WindowsDirectory() {
-  char buffer[MAX_PATH];
-  GetWindowsDirectoryA(buffer, MAX_PATH);
-  return buffer;
-}
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-}  // namespace
-
-const std::vector<RegistryItem> kProductRegistryItems = {
+// The registry items the product leaves, which its clean-up removes: a whole
+// key (valueName null) or one value ("" the unnamed one).
+struct RegistryItem {
+  const char* root;  // "HKCU", "HKLM" or "HKCR"
+  const char* key;
+  const char* valueName;
+};
+const RegistryItem kProductRegistryItems[] = {
     {"HKCU", "Software\\Halvern Software\\K-tasker", nullptr},
     {"HKCU", "Software\\Halvern Software\\K-WARD32", nullptr},
     {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95",
@@ -180,6 +177,17 @@ const std::vector<RegistryItem> kProductRegistryItems = {
     {"HKCR", "Folder\\shellex\\ContextMenuHandlers", ""},
     {"HKCR", ".KWT", nullptr},
 };
+
+std::string WindowsDirectory() {
+  char buffer[MAX_PATH];
+  GetWindowsDirectoryA(buffer, MAX_PATH);
+  return buffer;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
 
 void WriteFile(const std::string& path, const std::string& content) {
   for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {

@@ -62,16 +62,8 @@ void SetWindows95(bool windows95);
 struct ProductLayout {
   std::vector<std::string> loggedFiles;  // names in C:\K-WARD, listed in the log
   bool registerLocation = true;
-  bool registryItems = true;  // every key and value of kProductRegistryItems
+  bool registryItems = true;  // every key and value the registry clean-up removes
 };
-// A registry item the product leaves, which its registry clean-up removes:
-// a whole key (valueName null) or one value ("" the unnamed one).
-struct RegistryItem {
-  const char* root;  // "HKCU", "HKLM" or "HKCR"
-  const char* key;
-  const char* valueName;
-};
-extern const std::vector<RegistryItem> kProductRegistryItems;
 // The agent's task directory, named by its "TaskLocation" setting.
 constexpr const char* kTaskDir = "C:\\KWTASKS";
 void InstallProduct(const ProductLayout& layout);
