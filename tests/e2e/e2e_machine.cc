@@ -73,6 +73,14 @@ std::vector<Event> ReadTrace(const std::string& path, const std::string& ownerFi
   return events;
 }
 
+// The agent's task directory, named by its "TaskLocation" setting.
+constexpr const char* kTaskDir = "C:\\KWTASKS";
+
+std::string Upper(std::string text) {
+  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
 HKEY RootKey(const std::string& name) {
   if (name == "HKCU") return HKEY_CURRENT_USER;
   return name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
@@ -212,11 +220,6 @@ void SetString(const char* root, const std::string& path, const std::string& nam
   RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
   RegCloseKey(key);
-}
-
-std::string Upper(std::string text) {
-  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
 }
 
 Snapshot TakeSnapshot() {

@@ -64,8 +64,6 @@ struct ProductLayout {
   bool registerLocation = true;
   bool registryItems = true;  // every key and value the registry clean-up removes
 };
-// The agent's task directory, named by its "TaskLocation" setting.
-constexpr const char* kTaskDir = "C:\\KWTASKS";
 void InstallProduct(const ProductLayout& layout);
 // The setup-log uninstaller stand-in, as <Windows directory>\Uninst.exe.
 void InstallUninstaller();
@@ -78,8 +76,6 @@ void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 void SetString(const char* root, const std::string& key, const std::string& name,
                const std::string& value);
-
-std::string Upper(std::string text);
 
 // What the machine holds, to compare before and after a run: every path on
 // drive C: with its size, time and contents, and every registry key and
