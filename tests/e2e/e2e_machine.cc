@@ -6,75 +6,24 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "tests/support/win32_disk.h"
 
 namespace kw::e2e {
 namespace {
 
-using testing::RemoveTreeOnDisk;
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-  }
-  return out;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> parts;
-  std::string current;
-  for (char c : line) {
-    if (c == '\t') {
-      parts.push_back(current);
-      current.clear();
-    } else if (c != '\r') {
-      current += c;
-    }
-  }
-  parts.push_back(current);
-  return parts;
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream file(path);
-  std::string line;
-  while (std::getline(file, line)) {
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
-// A stand-in's trace: "<epoch ms>\t[<owner>\t]<event>\t<detail...>".  The
-// product stand-ins name the program in the second field.
-std::vector<Event> ReadTrace(const std::string& path, const std::string& ownerField) {
-  std::vector<Event> events;
-  const std::size_t kindAt = ownerField.empty() ? 1 : 2;
-  for (const std::string& text : ReadLines(path)) {
-    const std::vector<std::string> parts = SplitTabs(text);
-    if (parts.size() <= kindAt) continue;
-    Event event;
-    event.ms = std::atoll(parts[0].c_str());
-    if (!ownerField.empty()) event.fields[ownerField] = parts[1];
-    event.kind = parts[kindAt];
-    for (std::size_t i = kindAt + 1; i < parts.size(); ++i) {
-      event.detail += (i > kindAt + 1 ? "\t" : "") + parts[i];
-    }
-    events.push_back(event);
-  }
-  return events;
-}
-
+constexpr const char* kInstallDir = "C:\\K-WARD";
+constexpr const char* kWorkDir = "C:\\kwtest";
 // The agent's task directory, named by its "TaskLocation" setting.
 constexpr const char* kTaskDir = "C:\\KWTASKS";
+
+std::string BuildDir() {
+  static const std::string directory = testing::ProgramBuildDirectory();
+  return directory;
+}
+std::string InWorkDir(const char* name) { return std::string(kWorkDir) + "\\" + name; }
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
 
 std::string Upper(std::string text) {
   CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
@@ -84,6 +33,41 @@ std::string Upper(std::string text) {
 HKEY RootKey(const std::string& name) {
   if (name == "HKCU") return HKEY_CURRENT_USER;
   return name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
+}
+
+// A stand-in's trace, "<epoch ms>\t[<program>\t]<event>\t<detail...>", or the
+// box answerer's transcript, "<ms>\t<kind>\t<key>=<escaped value>...": what
+// follows the kind is the detail and, split at its "=", the fields.
+std::vector<Event> ReadEvents(const std::string& path, bool namesProgram) {
+  std::vector<Event> events;
+  const std::size_t kindAt = namesProgram ? 2 : 1;
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> parts(1);
+    for (char c : line) c == '\t' ? parts.emplace_back() : parts.back() += c;
+    if (parts.size() <= kindAt) continue;
+    Event& event = events.emplace_back();
+    event.ms = std::atoll(parts[0].c_str());
+    if (namesProgram) event.fields["program"] = parts[1];
+    event.kind = parts[kindAt];
+    for (std::size_t i = kindAt + 1; i < parts.size(); ++i) {
+      const std::string& part = parts[i];
+      event.detail += (i > kindAt + 1 ? "\t" : "") + part;
+      const std::string::size_type equals = part.find('=');
+      if (equals == std::string::npos) continue;
+      std::string& value = event.fields[part.substr(0, equals)];
+      for (std::size_t at = equals + 1; at < part.size(); ++at) {
+        char c = part[at];
+        if (c == '\\' && at + 1 < part.size()) {
+          c = part[++at];
+          c = c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        }
+        value += c;
+      }
+    }
+  }
+  return events;
 }
 
 // Left out of snapshots: the user profiles (Wine's links into the Unix home
@@ -136,9 +120,9 @@ void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPat
     return;
   }
   snapshot[shown] = "key";
-  DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
-                   &longestName, &longestData, nullptr, nullptr);
+  DWORD values = 0, longestName = 0, longestData = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longestName,
+                   &longestData, nullptr, nullptr);
   for (DWORD index = 0; index < values; ++index) {
     std::string name(longestName + 1, '\0'), data(longestData + 1, '\0');
     DWORD nameLength = longestName + 1, dataLength = longestData + 1, type = 0;
@@ -148,15 +132,9 @@ void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPat
           std::to_string(type) + ":" + data.substr(0, dataLength);
     }
   }
-  for (DWORD index = 0; index < subkeys; ++index) {
-    std::string name(longestSubkey + 1, '\0');
-    DWORD nameLength = longestSubkey + 1;
-    if (RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) ==
-        ERROR_SUCCESS) {
-      name.resize(nameLength);
-      const std::string subkey = path.empty() ? name : path + "\\" + name;
-      SnapshotKey(root, subkey, shownPath + "\\" + name, snapshot);
-    }
+  char name[256];  // the longest a key's name can be
+  for (DWORD index = 0; RegEnumKeyA(key, index, name, sizeof name) == ERROR_SUCCESS; ++index) {
+    SnapshotKey(root, path.empty() ? name : path + "\\" + name, shownPath + "\\" + name, snapshot);
   }
   RegCloseKey(key);
 }
@@ -186,23 +164,67 @@ const RegistryItem kProductRegistryItems[] = {
     {"HKCR", ".KWT", nullptr},
 };
 
-std::string WindowsDirectory() {
-  char buffer[MAX_PATH];
-  GetWindowsDirectoryA(buffer, MAX_PATH);
-  return buffer;
+void DeleteValue(HKEY root, const char* path, const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, name);
+  RegCloseKey(key);
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+// Runs a command line; the process handle (to be closed) or null.
+HANDLE Launch(const std::string& command, const char* directory) {
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
+                      &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+bool StartProgram(const std::string& command, const char* directory,
+                  const std::string& windowTitle) {
+  const HANDLE process = Launch(command, directory);
+  if (process == nullptr) return false;
+  CloseHandle(process);
+  for (int waited = 0; waited < 10000; waited += 50) {
+    if (FindWindowA(nullptr, windowTitle.c_str()) != nullptr) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// Whether a process of that file name runs; with kill, ends every one.
+bool FindProcesses(const std::string& exeName, bool kill) {
+  bool found = false;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, exeName.c_str()) != 0) continue;
+    found = true;
+    const HANDLE process =
+        kill ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;
+    if (process == nullptr) continue;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
 
 }  // namespace
-
 
 void WriteFile(const std::string& path, const std::string& content) {
   for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
     CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
   }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << content;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -243,20 +265,6 @@ std::string Differences(const Snapshot& expected, const Snapshot& actual) {
   return text;
 }
 
-std::vector<std::string> Transcript::StatusTexts() const {
-  std::vector<std::string> texts;
-  const std::vector<Event> windows = Of("status-window");
-  // The first status may already be up when the window is first seen.
-  if (!windows.empty() && windows[0].Get("text") != "Static") texts.push_back(windows[0].Get("text"));
-  for (const Event& status : Of("status")) texts.push_back(status.Get("text"));
-  return texts;
-}
-
-std::int64_t Transcript::EpochOf(const Event& event) const {
-  const std::vector<Event> started = Of("started");
-  return started.empty() ? 0 : std::atoll(started[0].Get("epoch").c_str()) + event.ms;
-}
-
 std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& kind,
                             const std::string& program) {
   std::vector<Event> matching;
@@ -277,24 +285,30 @@ std::string TraceText(const std::vector<Event>& trace) {
   return text;
 }
 
-std::vector<Event> Transcript::Of(const std::string& kind) const { return EventsOf(events, kind); }
+std::vector<std::string> Transcript::StatusTexts() const {
+  std::vector<std::string> texts;
+  const std::vector<Event> windows = Of("status-window");
+  // The first status may already be up when the window is first seen.
+  if (!windows.empty() && windows[0].Get("text") != "Static") texts.push_back(windows[0].Get("text"));
+  for (const Event& status : Of("status")) texts.push_back(status.Get("text"));
+  return texts;
+}
+
+std::int64_t Transcript::EpochOf(const Event& event) const {
+  const std::vector<Event> started = Of("started");
+  return started.empty() ? 0 : std::atoll(started[0].Get("epoch").c_str()) + event.ms;
+}
+
+std::int64_t Transcript::EpochOfStatus(const std::string& text) const {
+  for (const Event& status : Of("status")) {
+    if (status.Get("text") == text) return EpochOf(status);
+  }
+  return -1;
+}
 
 std::string Transcript::Text() const {
-  std::ostringstream text;
-  text << "box answerer exit code " << answererExitCode << "\n";
-  for (const Event& event : events) {
-    text << event.ms << " " << event.kind;
-    for (const auto& [key, value] : event.fields) text << " " << key << "=[" << value << "]";
-    text << "\n";
-  }
-  return text.str();
+  return "box answerer exit code " + std::to_string(answererExitCode) + "\n" + TraceText(events);
 }
-
-std::string BuildDir() {
-  static const std::string directory = testing::ProgramBuildDirectory();
-  return directory;
-}
-std::string KwuninstExe() { return BuildDir() + "\\KWUNINST.EXE"; }
 
 std::string ArtifactsDir() {
   const std::string directory = testing::TestProgramDirectory() + "\\artifacts";
@@ -303,79 +317,65 @@ std::string ArtifactsDir() {
 }
 
 void SetEnv(const std::string& name, const std::string& value) {
-  SetEnvironmentVariableA(name.c_str(), value.c_str());
+  // Empty clears it, for the process and for the C runtime.
+  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
   _putenv((name + "=" + value).c_str());
 }
 
-void ClearEnv(const std::string& name) {
-  SetEnvironmentVariableA(name.c_str(), nullptr);
-  _putenv((name + "=").c_str());
-}
-
 void SetWindows95(bool windows95) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  if (windows95) {
-    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win95"), 6);
-  } else {
-    RegDeleteValueA(key, "Version");
-  }
-  RegCloseKey(key);
+  windows95 ? SetString("HKCU", "Software\\Wine", "Version", "win95")
+            : DeleteValue(HKEY_CURRENT_USER, "Software\\Wine", "Version");
 }
 
 void ResetMachine() {
   for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "K-TASKER.EXE", "K-WARD32.EXE",
                               "ZRP95.EXE", "KWSHELL.EXE", "file_holder.exe"}) {
-    KillProcesses(program);
+    FindProcesses(program, true);
   }
-  RemoveTreeOnDisk(kInstallDir);
-  RemoveTreeOnDisk(kWorkDir);
+  for (const char* directory : {kInstallDir, kWorkDir, kTaskDir}) {
+    testing::RemoveTreeOnDisk(directory);
+  }
   CreateDirectoryA(kWorkDir, nullptr);
-  RemoveTreeOnDisk(kTaskDir);
-  DeleteFileA("C:\\K-WARD.SYS");
-  DeleteFileA((WindowsDirectory() + "\\Uninst.exe").c_str());
-  DeleteFileA((WindowsDirectory() + "\\DOSSTART.BAT").c_str());
+  for (const char* file :
+       {"C:\\K-WARD.SYS", "C:\\windows\\Uninst.exe", "C:\\windows\\DOSSTART.BAT"}) {
+    DeleteFileA(file);
+  }
   RegDeleteTreeA(HKEY_LOCAL_MACHINE,
                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95");
   for (const RegistryItem& item : kProductRegistryItems) {
-    HKEY key = nullptr;
     if (item.valueName == nullptr) {
       RegDeleteTreeA(RootKey(item.root), item.key);
-    } else if (RegOpenKeyExA(RootKey(item.root), item.key, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-      RegDeleteValueA(key, item.valueName);
-      RegCloseKey(key);
+    } else {
+      DeleteValue(RootKey(item.root), item.key, item.valueName);
     }
   }
   SetWindows95(false);
-  SetEnv("KW_UNINST_TRACE", std::string(kWorkDir) + "\\uninst-trace.txt");
-  SetEnv("KW_STANDIN_TRACE", std::string(kWorkDir) + "\\product-trace.txt");
+  SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
+  SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
   for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE",
                              "KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "KW_STANDIN_K_WARD32_REFUSE_CLOSE",
                              "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS"}) {
-    ClearEnv(option);
+    SetEnv(option, "");
   }
 }
 
 void InstallProduct(const ProductLayout& layout) {
+  const std::string dir = std::string(kInstallDir) + "\\";
   CreateDirectoryA(kInstallDir, nullptr);
-  const std::string dir = kInstallDir;
-  CopyFileA(KwuninstExe().c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
+  CopyFileA((BuildDir() + "\\KWUNINST.EXE").c_str(), (dir + "KWUNINST.EXE").c_str(), FALSE);
   const std::string standin = BuildDir() + "\\tools\\standins\\product_standin.exe";
   for (const char* program : {"K-TASKER.EXE", "K-WARD32.EXE", "ZRP95.EXE", "KWSHELL.EXE"}) {
-    CopyFileA(standin.c_str(), (dir + "\\" + program).c_str(), FALSE);
+    CopyFileA(standin.c_str(), (dir + program).c_str(), FALSE);
   }
   for (const char* library : {"ACTIVITY.dll", "ZRPENG.DLL", "NWCALLS.DLL", "KWSHEXT.DLL"}) {
-    WriteFile(dir + "\\" + library, std::string("library ") + library);
+    WriteFile(dir + library, std::string("library ") + library);
   }
   std::string log = "# install log of the test product\n";
   for (const std::string& name : layout.loggedFiles) {
-    WriteFile(dir + "\\" + name, "product file " + name);
-    log += "FILE " + dir + "\\" + name + "\n";
+    WriteFile(dir + name, "product file " + name);
+    log += "FILE " + dir + name + "\n";
   }
-  WriteFile(dir + "\\DEISL1.ISU", log);
+  WriteFile(dir + "DEISL1.ISU", log);
   if (layout.registryItems) {
     // A value in a subkey of each key, so that whole trees go; the agent's
     // task directory and the task files' class are read by the clean-up.
@@ -388,92 +388,53 @@ void InstallProduct(const ProductLayout& layout) {
   }
   if (layout.registerLocation) {
     SetString("HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
-              "ZRP", dir + "\\ZRP.VXD");
+              "ZRP", dir + "ZRP.VXD");
   }
 }
 
 void InstallUninstaller() {
   CopyFileA((BuildDir() + "\\tools\\standins\\uninst_standin.exe").c_str(),
-            (WindowsDirectory() + "\\Uninst.exe").c_str(), FALSE);
+            "C:\\windows\\Uninst.exe", FALSE);
+}
+
+RunOptions Answering(const std::string& answer) {
+  RunOptions options;
+  options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300",
+                     std::string(kErrorCaption) + "=OK", "File Management Prompt Error!=Cancel"};
+  options.timeoutSeconds = 120;
+  return options;
 }
 
 Transcript RunKwuninst(const RunOptions& options) {
-  const std::string transcriptPath = std::string(kWorkDir) + "\\transcript.txt";
+  const std::string transcriptPath = InWorkDir("transcript.txt");
   DeleteFileA(transcriptPath.c_str());
-  const bool installed = FileExists(std::string(kInstallDir) + "\\KWUNINST.EXE");
-  const std::string program = installed ? std::string(kInstallDir) + "\\KWUNINST.EXE" : KwuninstExe();
+  const std::string installedCopy = std::string(kInstallDir) + "\\KWUNINST.EXE";
+  const bool installed = FileExists(installedCopy);
 
-  std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe");
-  command += " --run " + Quoted(program);
-  command += " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
-  for (const std::string& answer : options.textAnswers) {
-    command += " --answer-text " + Quoted(answer);
-  }
+  std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe") + " --run " +
+                        Quoted(installed ? installedCopy : BuildDir() + "\\KWUNINST.EXE") +
+                        " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
+  for (const std::string& text : options.textAnswers) command += " --answer-text " + Quoted(text);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
-  if (options.watchStatus) command += " --watch-status " + Quoted(kStatusCaption);
+  command += " --watch-status " + Quoted(kStatusCaption);
   if (!options.screenshot.empty()) command += " --screenshot " + Quoted(options.screenshot);
-  command += " --transcript " + Quoted(transcriptPath);
-  command += " --timeout " + std::to_string(options.timeoutSeconds);
+  command += " --transcript " + Quoted(transcriptPath) +
+             " --timeout " + std::to_string(options.timeoutSeconds);
 
   Transcript transcript;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kWorkDir,
-                      &startup, &process)) {
-    return transcript;
-  }
-  const DWORD waitMs = static_cast<DWORD>((options.timeoutSeconds + 30) * 1000);
-  if (WaitForSingleObject(process.hProcess, waitMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 99);
+  const HANDLE process = Launch(command, kWorkDir);
+  if (process == nullptr) return transcript;
+  if (WaitForSingleObject(process, static_cast<DWORD>((options.timeoutSeconds + 30) * 1000)) !=
+      WAIT_OBJECT_0) {
+    TerminateProcess(process, 99);
   }
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
   transcript.answererExitCode = static_cast<int>(code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-
-  for (const std::string& text : ReadLines(transcriptPath)) {
-    const std::vector<std::string> parts = SplitTabs(text);
-    if (parts.size() < 2) continue;
-    Event event;
-    event.ms = std::atoll(parts[0].c_str());
-    event.kind = parts[1];
-    for (std::size_t i = 2; i < parts.size(); ++i) {
-      const std::string::size_type equals = parts[i].find('=');
-      if (equals == std::string::npos) continue;
-      event.fields[parts[i].substr(0, equals)] = Unescape(parts[i].substr(equals + 1));
-    }
-    transcript.events.push_back(event);
-  }
+  transcript.events = ReadEvents(transcriptPath, false);
   return transcript;
 }
-
-namespace {
-
-bool StartProgram(const std::string& command, const char* directory,
-                  const std::string& windowTitle) {
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
-                      &startup, &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  for (int waited = 0; waited < 10000; waited += 50) {
-    if (FindWindowA(nullptr, windowTitle.c_str()) != nullptr) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-}  // namespace
 
 bool StartProductProgram(const std::string& name, const std::string& windowTitle) {
   return StartProgram(std::string(kInstallDir) + "\\" + name, kInstallDir, windowTitle);
@@ -486,19 +447,14 @@ bool StartFileHolder(const std::string& path, const std::string& options) {
                       kWorkDir, path.substr(path.rfind('\\') + 1) + " - File Viewer");
 }
 
-std::vector<Event> ProductTrace() {
-  return ReadTrace(std::string(kWorkDir) + "\\product-trace.txt", "program");
-}
-
+std::vector<Event> ProductTrace() { return ReadEvents(InWorkDir("product-trace.txt"), true); }
 std::vector<Event> UninstallerTrace() {
-  return ReadTrace(std::string(kWorkDir) + "\\uninst-trace.txt", "");
+  return ReadEvents(InWorkDir("uninst-trace.txt"), false);
 }
 
 bool WaitForUninstallerExit(int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 100) {
-    for (const Event& event : UninstallerTrace()) {
-      if (event.kind == "exit") return true;
-    }
+    if (!EventsOf(UninstallerTrace(), "exit").empty()) return true;
     Sleep(100);
   }
   return false;
@@ -509,39 +465,6 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-namespace {
-
-template <typename Visit>
-void ForEachProcess(Visit visit) {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    visit(entry);
-  }
-  CloseHandle(snapshot);
-}
-
-}  // namespace
-
-bool ProcessRunning(const std::string& exeName) {
-  bool running = false;
-  ForEachProcess([&](const PROCESSENTRY32& entry) {
-    if (lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0) running = true;
-  });
-  return running;
-}
-
-void KillProcesses(const std::string& exeName) {
-  ForEachProcess([&](const PROCESSENTRY32& entry) {
-    if (lstrcmpiA(entry.szExeFile, exeName.c_str()) != 0) return;
-    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    if (process == nullptr) return;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  });
-}
+bool ProcessRunning(const std::string& exeName) { return FindProcesses(exeName, false); }
 
 }  // namespace kw::e2e

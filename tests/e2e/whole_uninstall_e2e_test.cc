@@ -83,13 +83,6 @@ std::vector<std::string> Boxes(const Transcript& transcript) {
   return boxes;
 }
 
-RunOptions Answering(const std::string& answer) {
-  RunOptions options;
-  options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300", kPrompt + "=Cancel",
-                     std::string(kErrorCaption) + "=OK"};
-  return options;
-}
-
 class WholeUninstallE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -135,12 +128,7 @@ TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
 
   // Frozen from the file stage's status until it was let go (a tick may land
   // within the answerer's polling of the end), and finished afterwards.
-  std::int64_t filesStatus = 0;
-  for (const Event& status : transcript.Of("status")) {
-    if (status.Get("text") == "Removing K-WARD files . . .") {
-      filesStatus = transcript.EpochOf(status);
-    }
-  }
+  const std::int64_t filesStatus = transcript.EpochOfStatus("Removing K-WARD files . . .");
   ASSERT_EQ(transcript.Of("status-window-gone").size(), 1u);
   const std::int64_t gone = transcript.EpochOf(transcript.Of("status-window-gone")[0]);
   ASSERT_GT(filesStatus, 0);
@@ -164,13 +152,31 @@ TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
   EXPECT_EQ(ReadFile(kDosStartPath), kept);  // CR LF everywhere
 }
 
-TEST_F(WholeUninstallE2eTest, DeclinedChangesNothingButRestartsTheAgent) {
+// Only a real machine shows the agent back, after the answer, minimised and
+// without the focus.
+TEST_F(WholeUninstallE2eTest, DeclinedChangesNothingButRestartsTheAgentMinimised) {
   const Transcript transcript = RunKwuninst(Answering("No"));
   SCOPED_TRACE(transcript.Text());
   EXPECT_EQ(Boxes(transcript), std::vector<std::string>{kQuestion + "No"});
-  auto restarted = [] { return EventsOf(ProductTrace(), "shown", "K-TASKER.EXE").size() >= 2; };
-  for (int waited = 0; waited < 10000 && !restarted(); waited += 100) Sleep(100);
-  EXPECT_TRUE(restarted()) << TraceText(ProductTrace());
+  EXPECT_TRUE(transcript.Of("status-window").empty());
+  ASSERT_FALSE(transcript.Of("exit").empty());
+  EXPECT_EQ(transcript.Of("exit")[0].Get("code"), "0");
+  // The restarted agent reports how it was shown a moment after it starts.
+  std::vector<Event> trace, starts, shown;
+  auto restartedAndShown = [&] {
+    trace = ProductTrace();
+    starts = EventsOf(trace, "started", "K-TASKER.EXE");
+    shown = EventsOf(trace, "shown", "K-TASKER.EXE");
+    return starts.size() >= 2 && !shown.empty() && shown.back().ms > starts[1].ms;
+  };
+  for (int waited = 0; waited < 10000 && !restartedAndShown(); waited += 100) Sleep(100);
+  ASSERT_TRUE(restartedAndShown()) << TraceText(trace);
+  const std::vector<Event> answers = EventsOf(UninstallerTrace(), "answer");
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_GT(starts[1].ms, answers[0].ms);
+  EXPECT_EQ(starts[1].detail.rfind("wShowWindow=7\tdwFlags=0x1\tC:\\K-WARD\\K-TASKER.EXE", 0), 0u)
+      << starts[1].detail;
+  EXPECT_EQ(shown.back().detail, "iconic=1\tforeground=0");
   EXPECT_EQ(Differences(m_before, TakeSnapshot()), "");
 }
 
