@@ -43,7 +43,6 @@ std::vector<Event> ReadEvents(const std::string& path, bool namesProgram) {
   const std::size_t kindAt = namesProgram ? 2 : 1;
   std::ifstream file(path);
   for (std::string line; std::getline(file, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     std::vector<std::string> parts(1);
     for (char c : line) c == '\t' ? parts.emplace_back() : parts.back() += c;
     if (parts.size() <= kindAt) continue;

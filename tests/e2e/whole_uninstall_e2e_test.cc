@@ -193,8 +193,7 @@ TEST(LocatingE2eTest, AQuotedUninstallCommandFindsTheInstallation) {
             "UninstallString", "\"C:\\K-WARD\\KWUNINST.EXE\" /x");
   const std::string batch = "@ECHO OFF\r\nLH C:\\MOUSE\\MOUSE.COM\r\nCALL CLSETUP.BAT\r\nREM end";
   WriteFile(kDosStartPath, batch);
-  WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
-  GetFileAttributesExA(kDosStartPath.c_str(), GetFileExInfoStandard, &before);
+  const std::string before = TakeSnapshot()[kDosStartPath];  // size, time and contents
 
   const Transcript transcript = RunKwuninst(Answering("Yes"));
   SCOPED_TRACE(transcript.Text());
@@ -202,9 +201,8 @@ TEST(LocatingE2eTest, AQuotedUninstallCommandFindsTheInstallation) {
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].detail.rfind("C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\t", 0), 0u);
   EXPECT_FALSE(FileExists("C:\\K-WARD\\K-WARD32.EXE"));  // that directory was emptied
-  GetFileAttributesExA(kDosStartPath.c_str(), GetFileExInfoStandard, &after);
+  EXPECT_EQ(TakeSnapshot()[kDosStartPath], before);
   EXPECT_EQ(ReadFile(kDosStartPath), batch);
-  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
   ResetMachine();
 }
 
