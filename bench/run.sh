@@ -19,16 +19,21 @@ N rounds (default 3).  Results, table and plot go to build/bench/.
 
   --repeat N   rounds of every measurement (default 3)
   --quick      smaller sizes and one round: a check that everything runs
+  --on-disk    make the file trees on the Wine machine's drive C: rather than
+               in memory (/dev/shm): slower, and far noisier where other work
+               writes to the same disk
   --help       this text
 TXT
 }
 
 repeat=3
 quick=()
+on_disk=""
 while [ $# -gt 0 ]; do
   case $1 in
     --repeat) repeat=${2:?--repeat needs a number}; shift ;;
     --quick) quick=(--quick); repeat=1 ;;
+    --on-disk) on_disk=1 ;;
     --help|-h) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -67,13 +72,25 @@ progress "Simulated machine: emptying, DeleteKeyTree, whole runs..."
 build/bench-native/bench/kwbench_sim --repeat "$repeat" "${quick[@]}" >"$out/sim.txt"
 
 progress "32-bit Wine machine: emptying, DeleteKeyTree, whole runs (a few minutes)..."
-tools_dir="Z:$(echo "$root/build/windows-x86" | tr / '\\')"
+windows_path() { echo "Z:$1" | tr / '\\'; }
+# The file trees live in memory unless asked otherwise: the disk's own
+# delays, shared with whatever else the machine does, would only blur what
+# the calls themselves cost (the program's cost is in the calls it makes).
+trees=()
+if [ -z "$on_disk" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  shm_trees=$(mktemp -d /dev/shm/kwbench.XXXXXX)
+  trap 'rm -rf "$shm_trees"' EXIT
+  trees=(--trees "$(windows_path "$shm_trees")")
+fi
 KW_WINE_ARCH=win32 KW_WINE_TIMEOUT=3600 tests/wine/run-in-wine.sh \
-  build/windows-x86/bench/kwbench.exe --tools "$tools_dir" --repeat "$repeat" "${quick[@]}" \
-  >"$out/wine.txt" 2>&1 || { cat "$out/wine.txt"; exit 1; }
+  build/windows-x86/bench/kwbench.exe --tools "$(windows_path "$root/build/windows-x86")" \
+  --repeat "$repeat" "${trees[@]}" "${quick[@]}" >"$out/wine.txt" 2>&1 || { cat "$out/wine.txt"; exit 1; }
+trees_where="in memory (/dev/shm)"
+[ ${#trees[@]} -eq 0 ] && trees_where="on the Wine machine's drive C:"
 
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 cat "$out/sim.txt" "$out/wine.txt" | grep -a '^result' | cut -f2- >"$out/results.tsv"
+grep -ah '^note' "$out/sim.txt" "$out/wine.txt" | cut -f2- >&2 || true
 if grep -aq '^error' "$out/sim.txt" "$out/wine.txt"; then
   grep -a '^error' "$out/sim.txt" "$out/wine.txt" >&2
   exit 1
@@ -92,7 +109,7 @@ x86_exe=build/windows-x86/KWUNINST.EXE
 x64_exe=build/windows-x64/KWUNINST.EXE
 
 awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine --version)" \
-    -v load_before="$load_before" -v load_after="$load_after" \
+    -v load_before="$load_before" -v load_after="$load_after" -v trees_where="$trees_where" \
     -v x86="$(stat -c %s $x86_exe) bytes, $(stripped_size i686-w64-mingw32-strip $x86_exe) stripped" \
     -v x64="$(stat -c %s $x64_exe) bytes, $(stripped_size x86_64-w64-mingw32-strip $x64_exe) stripped" \
     -v plotdir="$out/plot" '
@@ -116,6 +133,17 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
   }
   function get(bench, machine, size, method) { return best[bench, machine, size, method] }
   function verdict(value, target) { return value <= target ? "ok" : "OVER" }
+  # The round of a whole run with the least overhead, and its wall time.
+  function best_round(overhead, wall, label,   r, chosen) {
+    chosen = 0
+    for (r = 1; r <= n["wine", 1, overhead]; r++) {
+      if (chosen == 0 || round["wine", 1, overhead, r] < round["wine", 1, overhead, chosen]) chosen = r
+    }
+    if (chosen == 0) return
+    printf "   %-34s %9.1f %9.0f %9.1f  %s\n", label, round["wine", 1, wall, chosen],
+           round["wine", 1, wall, chosen] - round["wine", 1, overhead, chosen], round["wine", 1, overhead, chosen],
+           verdict(round["wine", 1, overhead, chosen], 300)
+  }
   function series(bench, machine, method,   list, count, i, file) {
     file = plotdir "/" bench "-" machine "-" method ".dat"
     count = split(sorted(sizes[bench, machine]), list, " ")
@@ -130,7 +158,7 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     printf "Machine: %s, %d cores; %s, 32-bit prefix (WINEARCH=win32)\n", cpu, cores, wine
     printf "Load average (1, 5, 15 min): %s at the start, %s at the end\n\n", load_before, load_after
 
-    print "1. Emptying the installation directory (stage 4, with its exclusions), Wine, ms"
+    print "1. Emptying the installation directory (stage 4, with its exclusions), Wine, trees " trees_where ", ms"
     printf "   %7s %9s %9s %9s %11s %9s %8s  %s\n", "files", "ours", "minimal", "rd /s /q", "(cmd start)", "ours/min", "ours/rd", "target ours/min <= 1.25"
     count = split(sorted(sizes["files", "wine"]), list, " ")
     for (i = 1; i <= count; i++) {
@@ -147,16 +175,9 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     }
 
     print "\n3. A whole confirmed run (agent and main program running, the user answers after 1.5 s), Wine, ms"
-    printf "   %9s %9s %9s %9s  %s\n", "wall", "pauses", "(number)", "overhead", "target overhead <= 300 ms"
-    bestround = 0
-    for (r = 1; r <= n["wine", 1, "overhead"]; r++) {
-      if (bestround == 0 || round["wine", 1, "overhead", r] < round["wine", 1, "overhead", bestround]) bestround = r
-    }
-    if (bestround > 0) {
-      printf "   %9.1f %9.0f %9d %9.1f  %s\n", round["wine", 1, "wall", bestround], round["wine", 1, "pauses", bestround],
-             round["wine", 1, "pauses", bestround] / 1000, round["wine", 1, "overhead", bestround],
-             verdict(round["wine", 1, "overhead", bestround], 300)
-    }
+    printf "   %-34s %9s %9s %9s  %s\n", "", "wall", "pauses", "overhead", "target overhead <= 300 ms"
+    best_round("overhead", "wall", "its code, run in the bench process")
+    best_round("process-overhead", "process-wall", "KWUNINST.EXE, a process of its own")
 
     print "\n4. The same on the simulated machine (native build, optimised), ms; growth: time per item at the"
     print "   largest size over time per item at the smallest (1.00: the cost grows linearly)"

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,9 @@ namespace kw::bench {
 namespace {
 
 constexpr const char* kMachine = "wine";
-constexpr const char* kTreeRoot = "C:\\KWBENCH";
-constexpr const char* kTree = "C:\\KWBENCH\\TREE";
+// Where the trees are made: on drive C: unless told otherwise.
+std::string g_treeRoot = "C:\\KWBENCH";
+std::string TreePath() { return g_treeRoot + "\\TREE"; }
 constexpr const char* kKeyTreePath = "Software\\KWBench\\Tree";
 constexpr const char* kInstallDir = "C:\\K-WARD";
 
@@ -55,7 +57,9 @@ double TimeMs(const std::function<void()>& work) {
 
 // The real Win32 port, which keeps count of the pauses the program takes and
 // never shows a box: a box in a benchmark means a stage failed, and nobody
-// would answer it.  Retry prompts are cancelled, error boxes closed.
+// would answer it.  Retry prompts are cancelled, error boxes closed.  With
+// profiling on, it also counts and times the file and registry calls, to see
+// where the time goes.
 class CBenchPlatform : public Win32Platform {
  public:
   void Pause(std::uint32_t milliseconds, bool alertable) override {
@@ -69,10 +73,131 @@ class CBenchPlatform : public Win32Platform {
     return (style & 0xF) == kMbRetryCancel ? kIdCancel : kIdOk;
   }
 
+  long OpenRegistryKey(RegKey parent, const std::string& subkey, std::uint32_t access,
+                       RegKey* opened) override {
+    return Timed("RegOpenKeyExA", [&] { return Win32Platform::OpenRegistryKey(parent, subkey, access, opened); });
+  }
+  long EnumRegistrySubkey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) override {
+    return Timed("RegEnumKeyExA", [&] { return Win32Platform::EnumRegistrySubkey(key, index, name, size); });
+  }
+  long DeleteRegistryKey(RegKey parent, const std::string& subkey) override {
+    return Timed("RegDeleteKeyA", [&] { return Win32Platform::DeleteRegistryKey(parent, subkey); });
+  }
+  long CloseRegistryKey(RegKey key) override {
+    return Timed("RegCloseKey", [&] { return Win32Platform::CloseRegistryKey(key); });
+  }
+  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override {
+    const bool wildcard = pattern.find_first_of("*?") != std::string::npos;
+    return Timed(wildcard ? "FindFirstFileA(listing)" : "FindFirstFileA(one name)",
+                 [&] { return Win32Platform::FindFirstEntry(pattern, entry); });
+  }
+  bool FindNextEntry(FindHandle search, FindEntry* entry) override {
+    return Timed("FindNextFileA", [&] { return Win32Platform::FindNextEntry(search, entry); });
+  }
+  void FindClose(FindHandle search) override {
+    Timed("FindClose", [&] { Win32Platform::FindClose(search); return 0; });
+  }
+  bool RemoveFile(const std::string& path) override {
+    return Timed("DeleteFileA", [&] { return Win32Platform::RemoveFile(path); });
+  }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    return Timed("RemoveDirectoryA", [&] { return Win32Platform::RemoveEmptyDirectory(path); });
+  }
+  bool IsExistingDirectory(const std::string& path) override {
+    return Timed("GetFileAttributesA", [&] { return Win32Platform::IsExistingDirectory(path); });
+  }
+  long QueryRegistryValue(RegKey key, const std::string& name, std::uint32_t* type, unsigned char* data,
+                          std::uint32_t* size) override {
+    return Timed("RegQueryValueExA",
+                 [&] { return Win32Platform::QueryRegistryValue(key, name, type, data, size); });
+  }
+  long DeleteRegistryValue(RegKey key, const std::string& name) override {
+    return Timed("RegDeleteValueA", [&] { return Win32Platform::DeleteRegistryValue(key, name); });
+  }
+  std::string CatalogueText(unsigned id) override {
+    return Timed("LoadStringA", [&] { return Win32Platform::CatalogueText(id); });
+  }
+  bool StartProcess(const std::string& commandLine, const std::string& currentDirectory, ShowState show,
+                    ProcessInfo* info) override {
+    return Timed("CreateProcessA",
+                 [&] { return Win32Platform::StartProcess(commandLine, currentDirectory, show, info); });
+  }
+  std::uint32_t SuspendProcessThread(std::uintptr_t thread) override {
+    return Timed("SuspendThread", [&] { return Win32Platform::SuspendProcessThread(thread); });
+  }
+  std::uint32_t ResumeProcessThread(std::uintptr_t thread) override {
+    return Timed("ResumeThread", [&] { return Win32Platform::ResumeProcessThread(thread); });
+  }
+  std::uint32_t ProcessVersion(std::uint32_t processId) override {
+    return Timed("GetProcessVersion", [&] { return Win32Platform::ProcessVersion(processId); });
+  }
+  WindowHandle FindTopLevelWindow(const std::string& title) override {
+    return Timed("FindWindowA", [&] { return Win32Platform::FindTopLevelWindow(title); });
+  }
+  std::uint32_t WindowProcessId(WindowHandle window) override {
+    return Timed("GetWindowThreadProcessId", [&] { return Win32Platform::WindowProcessId(window); });
+  }
+  bool SendCloseRequest(WindowHandle window, std::uint32_t timeoutMs) override {
+    return Timed("SendMessageTimeoutA(WM_CLOSE)",
+                 [&] { return Win32Platform::SendCloseRequest(window, timeoutMs); });
+  }
+  bool BringToTop(WindowHandle window) override {
+    return Timed("BringWindowToTop", [&] { return Win32Platform::BringToTop(window); });
+  }
+  IconHandle LoadProgramIcon(unsigned resourceId) override {
+    return Timed("LoadIconA", [&] { return Win32Platform::LoadProgramIcon(resourceId); });
+  }
+  WindowHandle CreateDialogWindow(unsigned templateId, DialogEvents* events) override {
+    return Timed("CreateDialogParamA (and its set-up)",
+                 [&] { return Win32Platform::CreateDialogWindow(templateId, events); });
+  }
+  void SetItemText(WindowHandle dialog, int itemId, const std::string& text) override {
+    Timed("SetDlgItemTextA", [&] { Win32Platform::SetItemText(dialog, itemId, text); return 0; });
+  }
+  void RepaintNow(WindowHandle window) override {
+    Timed("UpdateWindow", [&] { Win32Platform::RepaintNow(window); return 0; });
+  }
+  void DestroyWindowNow(WindowHandle window) override {
+    Timed("DestroyWindow", [&] { Win32Platform::DestroyWindowNow(window); return 0; });
+  }
+  FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) override {
+    return Timed("CreateFileA", [&] { return Win32Platform::OpenFileExclusive(path, mode); });
+  }
+  bool WriteWholeFile(FileHandle file, const std::string& bytes) override {
+    return Timed("WriteFile", [&] { return Win32Platform::WriteWholeFile(file, bytes); });
+  }
+  bool MoveEntry(const std::string& from, const std::string& to) override {
+    return Timed("MoveFileA", [&] { return Win32Platform::MoveEntry(from, to); });
+  }
+
+  void PrintProfile(const std::string& bench, int size) const {
+    for (const auto& [call, count] : m_calls) {
+      std::printf("profile\t%s\t%d\t%s\t%d\t%.3f\n", bench.c_str(), size, call.c_str(), count.first,
+                  count.second);
+    }
+  }
+
+  static bool s_bProfile;
   int m_nPauses = 0;
   std::uint64_t m_nPausedMs = 0;
   std::vector<std::string> m_lstBoxes;
+
+ private:
+  template <typename Call>
+  auto Timed(const std::string& name, Call call) -> decltype(call()) {
+    if (!s_bProfile) return call();
+    const double start = NowMs();
+    auto result = call();
+    auto& entry = m_calls[name];
+    ++entry.first;
+    entry.second += NowMs() - start;
+    return result;
+  }
+
+  std::map<std::string, std::pair<int, double>> m_calls;
 };
+
+bool CBenchPlatform::s_bProfile = false;
 
 // The application with its installation directory given rather than looked
 // up, to run one stage on its own.
@@ -135,10 +260,10 @@ void RemoveTree(const std::string& directory) {
 }
 
 void BuildFileTree(const FileTree& tree) {
-  RemoveTree(kTree);
-  CreateDirectoryA(kTreeRoot, nullptr);
-  CreateDirectoryA(kTree, nullptr);
-  const std::string root = kTree;
+  const std::string root = TreePath();
+  RemoveTree(root);
+  CreateDirectoryA(g_treeRoot.c_str(), nullptr);
+  CreateDirectoryA(root.c_str(), nullptr);
   for (const std::string& directory : tree.directories) {
     CreateDirectoryA((root + "\\" + directory).c_str(), nullptr);
   }
@@ -190,7 +315,7 @@ struct Method {
   const char* expectedLeft;  // what the tree's root holds afterwards
 };
 
-void BenchFiles(const std::vector<int>& sizes, int repeat) {
+void BenchFiles(const std::string& bench, const std::vector<int>& sizes, int repeat) {
   const std::string keptLeft = "DEISL1.ISU KWUNINST.EXE";
   for (int size : sizes) {
     const FileTree tree = MakeFileTree(size);
@@ -199,13 +324,14 @@ void BenchFiles(const std::vector<int>& sizes, int repeat) {
          [&] {
            CBenchPlatform platform;
            ScopedPlatformOverride use(platform);
-           CBenchApp app(std::string(kTree) + "\\");
+           CBenchApp app(TreePath() + "\\");
            if (!app.RemoveProductFiles(CTrimString())) PrintError("stage 4 failed");
            ReportBoxes(platform, "stage 4");
+           platform.PrintProfile(bench, size);
          },
          keptLeft.c_str()},
-        {"minimal", [] { MinimalEmpty(kTree, true); }, keptLeft.c_str()},
-        {"rd", [] { RunAndWait(SystemCommand(std::string("rd /s /q ") + kTree)); }, "-"},
+        {"minimal", [] { MinimalEmpty(TreePath(), true); }, keptLeft.c_str()},
+        {"rd", [] { RunAndWait(SystemCommand("rd /s /q " + TreePath())); }, "-"},
     };
     for (int round = 0; round < repeat; ++round) {
       // A different method goes first in each round, so that none always
@@ -214,18 +340,18 @@ void BenchFiles(const std::vector<int>& sizes, int repeat) {
       for (const Method& method : methods) {
         BuildFileTree(tree);
         const double ms = TimeMs(method.run);
-        const std::string left = Leftovers(kTree);
+        const std::string left = Leftovers(TreePath());
         if (left != method.expectedLeft) {
-          PrintError(std::string(method.name) + " left " + left + " in " + kTree);
+          PrintError(std::string(method.name) + " left " + left + " in " + TreePath());
         }
-        PrintResult("files", kMachine, size, method.name, ms);
+        PrintResult(bench, kMachine, size, method.name, ms);
       }
       // What starting the command processor costs, inside the rd figure.
-      PrintResult("files", kMachine, size, "cmd-start",
+      PrintResult(bench, kMachine, size, "cmd-start",
                   TimeMs([] { RunAndWait(SystemCommand("rem")); }));
     }
   }
-  RemoveTree(kTreeRoot);
+  RemoveTree(g_treeRoot);
 }
 
 // --- Registry --------------------------------------------------------------
@@ -258,7 +384,7 @@ bool KeyTreeGone() {
   return opened == ERROR_FILE_NOT_FOUND;
 }
 
-void BenchRegistry(const std::vector<int>& sizes, int repeat) {
+void BenchRegistry(const std::string& bench, const std::vector<int>& sizes, int repeat) {
   // Looked up here only: the program itself must not import it (Windows 95
   // and NT 4.0 lack it).
   using DeleteTreeFunction = LONG(WINAPI*)(HKEY, LPCSTR);
@@ -272,9 +398,12 @@ void BenchRegistry(const std::vector<int>& sizes, int repeat) {
     const std::vector<std::string> keys = MakeKeyTree(size);
     std::vector<Method> methods = {
         {"ours",
-         [] {
+         [&] {
+           CBenchPlatform platform;
+           ScopedPlatformOverride use(platform);
            CRegistry registry;
            if (!registry.DeleteKeyTree(kHkeyCurrentUser, kKeyTreePath)) PrintError("DeleteKeyTree failed");
+           platform.PrintProfile(bench, size);
          },
          nullptr},
         {"RegDeleteTreeA",
@@ -291,7 +420,7 @@ void BenchRegistry(const std::vector<int>& sizes, int repeat) {
         BuildKeyTree(keys);
         const double ms = TimeMs(method.run);
         if (!KeyTreeGone()) PrintError(std::string(method.name) + " left the key tree");
-        PrintResult("registry", kMachine, size, method.name, ms);
+        PrintResult(bench, kMachine, size, method.name, ms);
       }
     }
   }
@@ -437,9 +566,6 @@ void InstallProduct(const std::string& tools) {
   SetString(HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", "",
             "{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}");
 
-  // The stand-in uninstaller removes one log entry per tick once it goes on:
-  // quick, so that the next round need not wait long for it.
-  SetEnvironmentVariableA("KW_UNINST_TICK_MS", "20");
   for (const auto& [program, title] : {std::pair{"K-TASKER.EXE", "K-Tasker"},
                                        std::pair{"K-WARD32.EXE", "K-WARD Professional"}}) {
     const HANDLE process = StartQuietly(dir + "\\" + program, kInstallDir);
@@ -454,37 +580,104 @@ void ClearMachine() {
   }
 }
 
+// What the confirmed run must leave once the uninstaller has gone on and
+// finished: neither the directory nor the product's keys.
+void CheckRunOutcome(const std::string& what) {
+  for (int waited = 0; waited < 30000 && ProcessRunning("Uninst.exe"); waited += 50) Sleep(50);
+  if (Leftovers(kInstallDir) != "-") {
+    PrintError(what + ": C:\\K-WARD still holds " + Leftovers(kInstallDir));
+  }
+  HKEY company = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Halvern Software", 0, KEY_READ, &company) ==
+      ERROR_SUCCESS) {
+    RegCloseKey(company);
+    PrintError(what + ": the product's registry keys are still there");
+  }
+}
+
+// The user reads the question for a moment: the answer comes after the
+// program's first look, as it would on a user's machine.
+HANDLE StartAnswerer(const std::string& tools) {
+  return StartQuietly("\"" + tools +
+                          "\\tools\\boxanswer\\boxanswer.exe\" --answer \"Confirm File Deletion=Yes@1500\" "
+                          "--timeout 60",
+                      "C:\\");
+}
+
+void AwaitAnswerer(HANDLE answerer) {
+  if (answerer == nullptr) return;
+  WaitForSingleObject(answerer, 10000);
+  CloseHandle(answerer);
+}
+
+// The sequence run here, on the real port, with its pauses counted.
+// Returns the pauses' milliseconds.
+std::uint64_t WholeRunInProcess(const std::string& tools) {
+  ClearMachine();
+  InstallProduct(tools);
+  const HANDLE answerer = StartAnswerer(tools);
+  CBenchPlatform platform;
+  double wall = 0;
+  {
+    ScopedPlatformOverride use(platform);
+    CUninstallApp app;
+    wall = TimeMs([&] { app.InitInstance(); });
+  }
+  ReportBoxes(platform, "the whole run");
+  platform.PrintProfile("run", 1);
+  AwaitAnswerer(answerer);
+  CheckRunOutcome("the whole run");
+  PrintResult("run", kMachine, 1, "wall", wall);
+  PrintResult("run", kMachine, 1, "pauses", static_cast<double>(platform.m_nPausedMs));
+  PrintResult("run", kMachine, 1, "overhead", wall - static_cast<double>(platform.m_nPausedMs));
+  return platform.m_nPausedMs;
+}
+
+// The same run of KWUNINST.EXE itself, from its start to its end, with
+// Wine's starting and ending of a process.  Its pauses cannot be counted
+// from here: they are taken to be those of the run just before, which met
+// the same machine and the same answer, and a figure that does not fit
+// them (a poll more or less) is left out.
+void WholeRunAsProcess(const std::string& tools, std::uint64_t pausedMs) {
+  ClearMachine();
+  InstallProduct(tools);
+  const HANDLE answerer = StartAnswerer(tools);
+  std::string program = std::string(kInstallDir) + "\\KWUNINST.EXE";
+  std::vector<char> line(program.begin(), program.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const double start = NowMs();
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kInstallDir, &startup,
+                      &process)) {
+    PrintError("cannot start " + program);
+    AwaitAnswerer(answerer);
+    return;
+  }
+  // A box that nobody answers would keep it for ever.
+  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    PrintError("KWUNINST.EXE did not end within a minute (a box?)");
+  }
+  const double wall = NowMs() - start;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  AwaitAnswerer(answerer);
+  CheckRunOutcome("KWUNINST.EXE");
+  const double overhead = wall - static_cast<double>(pausedMs);
+  if (overhead < 0 || overhead >= 1000) {
+    std::printf("note\tKWUNINST.EXE took %.0f ms, which does not fit %llu ms of pauses: left out\n", wall,
+                static_cast<unsigned long long>(pausedMs));
+    return;
+  }
+  PrintResult("run", kMachine, 1, "process-wall", wall);
+  PrintResult("run", kMachine, 1, "process-overhead", overhead);
+}
+
 void BenchWholeRun(const std::string& tools, int repeat) {
   for (int round = 0; round < repeat; ++round) {
-    ClearMachine();
-    InstallProduct(tools);
-    const HANDLE answerer = StartQuietly(
-        "\"" + tools + "\\tools\\boxanswer\\boxanswer.exe\" --answer \"Confirm File Deletion=Yes\" --timeout 60",
-        "C:\\");
-    CBenchPlatform platform;
-    double wall = 0;
-    {
-      ScopedPlatformOverride use(platform);
-      CUninstallApp app;
-      wall = TimeMs([&] { app.InitInstance(); });
-    }
-    ReportBoxes(platform, "the whole run");
-    if (answerer != nullptr) {
-      WaitForSingleObject(answerer, 10000);
-      CloseHandle(answerer);
-    }
-    // Not timed: the uninstaller goes on and finishes.
-    for (int waited = 0; waited < 30000 && ProcessRunning("Uninst.exe"); waited += 50) Sleep(50);
-    if (Leftovers(kInstallDir) != "-") PrintError("C:\\K-WARD still holds " + Leftovers(kInstallDir));
-    HKEY company = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Halvern Software", 0, KEY_READ, &company) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(company);
-      PrintError("the product's registry keys are still there");
-    }
-    PrintResult("run", kMachine, 1, "wall", wall);
-    PrintResult("run", kMachine, 1, "pauses", static_cast<double>(platform.m_nPausedMs));
-    PrintResult("run", kMachine, 1, "overhead", wall - static_cast<double>(platform.m_nPausedMs));
+    WholeRunAsProcess(tools, WholeRunInProcess(tools));
   }
   ClearMachine();
 }
@@ -502,17 +695,29 @@ int Main(int argc, char** argv) {
       repeat = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--quick") {
       quick = true;
+    } else if (arg == "--trees" && i + 1 < argc) {
+      g_treeRoot = argv[++i];
+    } else if (arg == "--profile") {
+      CBenchPlatform::s_bProfile = true;
     } else if (arg == "files" || arg == "registry" || arg == "run") {
       benches.push_back(arg);
     } else {
-      std::fprintf(stderr, "usage: kwbench.exe --tools <dir> [--repeat N] [--quick] [files] [registry] [run]\n");
+      std::fprintf(stderr, "usage: kwbench.exe --tools <dir> [--repeat N] [--quick] [--profile] [--trees DIR] [files] [registry] [run]\n");
       return 2;
     }
   }
   if (benches.empty()) benches = {"files", "registry", "run"};
   for (const std::string& bench : benches) {
-    if (bench == "files") BenchFiles(quick ? std::vector<int>{1000, 5000} : std::vector<int>{1000, 10000, 50000}, repeat);
-    if (bench == "registry") BenchRegistry(quick ? std::vector<int>{1000, 2000} : std::vector<int>{1000, 10000}, repeat);
+    // Each method once on a small tree first, not counted: the first calls
+    // in a fresh Wine machine load and set up what all later ones use.
+    if (bench == "files") {
+      BenchFiles("warm-up", {200}, 1);
+      BenchFiles(bench, quick ? std::vector<int>{1000, 5000} : std::vector<int>{1000, 10000, 50000}, repeat);
+    }
+    if (bench == "registry") {
+      BenchRegistry("warm-up", {200}, 1);
+      BenchRegistry(bench, quick ? std::vector<int>{1000, 2000} : std::vector<int>{1000, 10000}, repeat);
+    }
     if (bench == "run") {
       if (tools.empty()) {
         PrintError("the whole run needs --tools");
