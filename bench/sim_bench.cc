@@ -17,7 +17,7 @@
 #include "bench/bench_shapes.h"
 #include "components/registry.h"
 #include "platform/sim/sim_machine.h"
-#include "tests/support/sim_standins.h"
+#include "tests/support/sim_test.h"
 
 namespace kw::bench {
 namespace {
@@ -63,22 +63,26 @@ bool IsKept(const std::string& name) {
   return false;
 }
 
-// The floor on the port: one listing per directory, one call per entry.
+// The floor on the port: one listing per directory, read to its end before
+// anything is deleted, and one call per entry.
 void MinimalEmpty(const std::string& directory) {
+  std::vector<FindEntry> entries;
   FindEntry entry;
   const FindHandle search = Os().FindFirstEntry(directory + "\\*", &entry);
   if (!search) return;
   do {
-    if (entry.name == "." || entry.name == "..") continue;
-    const std::string path = directory + "\\" + entry.name;
-    if (entry.IsDirectory()) {
-      MinimalEmpty(path);
-      Os().RemoveEmptyDirectory(path);
-    } else if (!IsKept(entry.name)) {
-      Os().RemoveFile(path);
-    }
+    if (entry.name != "." && entry.name != "..") entries.push_back(entry);
   } while (Os().FindNextEntry(search, &entry));
   Os().FindClose(search);
+  for (const FindEntry& found : entries) {
+    const std::string path = directory + "\\" + found.name;
+    if (found.IsDirectory()) {
+      MinimalEmpty(path);
+      Os().RemoveEmptyDirectory(path);
+    } else if (!IsKept(found.name)) {
+      Os().RemoveFile(path);
+    }
+  }
 }
 
 void AddFileTree(sim::SimFileSystem& files, const std::string& root, const FileTree& tree) {
@@ -183,10 +187,8 @@ void BenchWholeRun(const std::vector<int>& sizes, int repeat) {
       testing::RegisterInstallLocation(machine);
       testing::InstallProductFiles(machine);
       testing::InstallUninstaller(machine, testing::UninstallerScript{});
-      const std::string agent = std::string(testing::kInstallDir) + "K-TASKER.EXE";
-      testing::InstallProductProgram(machine, agent,
-                                     {"K-Tasker", {std::string(testing::kInstallDir) + "ACTIVITY.dll"}});
-      testing::LaunchProgram(machine, agent);
+      testing::RunProductProgram(machine, std::string(testing::kInstallDir) + "K-TASKER.EXE",
+                                 {"K-Tasker", {std::string(testing::kInstallDir) + "ACTIVITY.dll"}});
       std::string root = testing::kInstallDir;
       root.pop_back();
       AddFileTree(machine.Files(), root, tree);

@@ -235,23 +235,27 @@ bool IsKept(const char* name) {
 bool IsDots(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 // The floor for this API: one listing per directory, one call per file and
-// per directory, nothing asked twice.  Keeps the kept files, as the
-// program's exclusions do.
+// per directory, nothing asked twice.  The listing is read to its end before
+// anything is deleted, as the program does: deleting under an open search
+// costs Wine more.  Keeps the kept files, as the program's exclusions do.
 void MinimalEmpty(const std::string& directory, bool keep) {
+  std::vector<WIN32_FIND_DATAA> entries;
   WIN32_FIND_DATAA entry;
   const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (IsDots(entry.cFileName)) continue;
-    const std::string path = directory + "\\" + entry.cFileName;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      MinimalEmpty(path, keep);
-      RemoveDirectoryA(path.c_str());
-    } else if (!keep || !IsKept(entry.cFileName)) {
-      DeleteFileA(path.c_str());
-    }
+    if (!IsDots(entry.cFileName)) entries.push_back(entry);
   } while (FindNextFileA(search, &entry));
   FindClose(search);
+  for (const WIN32_FIND_DATAA& found : entries) {
+    const std::string path = directory + "\\" + found.cFileName;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      MinimalEmpty(path, keep);
+      RemoveDirectoryA(path.c_str());
+    } else if (!keep || !IsKept(found.cFileName)) {
+      DeleteFileA(path.c_str());
+    }
+  }
 }
 
 void RemoveTree(const std::string& directory) {
