@@ -103,6 +103,9 @@ class CBenchPlatform : public Win32Platform {
   bool RemoveEmptyDirectory(const std::string& path) override {
     return Timed("RemoveDirectoryA", [&] { return Win32Platform::RemoveEmptyDirectory(path); });
   }
+  bool IsExistingEntry(const std::string& path) override {
+    return Timed("GetFileAttributesA(entry)", [&] { return Win32Platform::IsExistingEntry(path); });
+  }
   bool IsExistingDirectory(const std::string& path) override {
     return Timed("GetFileAttributesA", [&] { return Win32Platform::IsExistingDirectory(path); });
   }
@@ -238,7 +241,9 @@ bool IsDots(const char* name) { return std::strcmp(name, ".") == 0 || std::strcm
 // per directory, nothing asked twice.  The listing is read to its end before
 // anything is deleted, as the program does: deleting under an open search
 // costs Wine more.  Keeps the kept files, as the program's exclusions do.
-void MinimalEmpty(const std::string& directory, bool keep) {
+// Verifying, it also looks whether each deleted file is gone, as the
+// program does (a guard may put a file back): the floor for that.
+void MinimalEmpty(const std::string& directory, bool keep, bool verify = false) {
   std::vector<WIN32_FIND_DATAA> entries;
   WIN32_FIND_DATAA entry;
   const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &entry);
@@ -250,10 +255,10 @@ void MinimalEmpty(const std::string& directory, bool keep) {
   for (const WIN32_FIND_DATAA& found : entries) {
     const std::string path = directory + "\\" + found.cFileName;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      MinimalEmpty(path, keep);
+      MinimalEmpty(path, keep, verify);
       RemoveDirectoryA(path.c_str());
     } else if (!keep || !IsKept(found.cFileName)) {
-      DeleteFileA(path.c_str());
+      if (DeleteFileA(path.c_str()) && verify) GetFileAttributesA(path.c_str());
     }
   }
 }
@@ -335,6 +340,7 @@ void BenchFiles(const std::string& bench, const std::vector<int>& sizes, int rep
          },
          keptLeft.c_str()},
         {"minimal", [] { MinimalEmpty(TreePath(), true); }, keptLeft.c_str()},
+        {"verified", [] { MinimalEmpty(TreePath(), true, true); }, keptLeft.c_str()},
         {"rd", [] { RunAndWait(SystemCommand("rd /s /q " + TreePath())); }, "-"},
     };
     for (int round = 0; round < repeat; ++round) {

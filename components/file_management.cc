@@ -136,7 +136,19 @@ bool CFileManagement::IsBusy(const std::string& path) {
 bool CFileManagement::RemoveFileForGood(const std::string& path) {
   // A deletion reported done is believed only once the file cannot be
   // found: a resident guard or a synchronising tool may put it straight back.
-  return Os().RemoveFile(path) && !Exists(path);
+  return Os().RemoveFile(path) && !IsStillThere(path);
+}
+
+bool CFileManagement::IsStillThere(const std::string& path) {
+  // A path that names one entry is looked at by its name: a search, as
+  // Exists makes, costs several calls for every file deleted.  Patterns,
+  // paths that end in a backslash, "." and ".." keep Exists's own rules.
+  const std::string::size_type lastBackslash = path.rfind('\\');
+  const std::string name = lastBackslash == std::string::npos ? path : path.substr(lastBackslash + 1);
+  if (name.empty() || IsSelfOrParent(name) || path.find_first_of("*?") != std::string::npos) {
+    return Exists(path);
+  }
+  return Os().IsExistingEntry(path);
 }
 
 bool CFileManagement::DeleteFile(const std::string& path) {

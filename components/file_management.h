@@ -65,6 +65,8 @@ class CFileManagement : public CErrorInfo {
  protected:
   // Deletes the file; true only when it is then gone.  Records nothing.
   bool RemoveFileForGood(const std::string& path);
+  // Exists for a path just deleted.
+  bool IsStillThere(const std::string& path);
 
   // One search of a pattern, sorted out as the listings sort it: the
   // subdirectories and the files that ListDirectories and ListFiles would
