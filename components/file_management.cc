@@ -56,29 +56,38 @@ bool CFileManagement::Exists(const std::string& path) {
   return false;
 }
 
-bool CFileManagement::List(const std::string& pattern, CCursorStringList& list, bool directories) {
-  list.Clear();
+void CFileManagement::Search(const std::string& pattern, SearchResult& result) {
+  result = SearchResult();
   // The directory part as searched, to tell an excluded path from its name.
   const std::string directory = pattern.substr(0, pattern.rfind('\\') + 1);
-  std::string addedLast;
+  // A repetition is looked for among the names of the same kind only.
+  std::string lastDirectory;
+  std::string lastFile;
   ScopedFind search;
   FindEntry entry;
-  if (search.First(pattern, &entry)) {
-    do {
-      // Exactly as found: a name may begin with a blank, and the trimmed
-      // name would be another entry's, or nobody's.
-      const std::string& name = entry.name;
-      if (directories) {
-        if (IsSelfOrParent(name) || !entry.IsDirectory()) continue;
-      } else if (entry.IsDirectory()) {
-        continue;
-      }
-      if (EqualsNoCase(name, addedLast) || IsExcluded(name) || IsExcluded(directory + name)) {
-        continue;
-      }
-      list.AddHead(name);
-      addedLast = name;
-    } while (search.Next(&entry));
+  if (!search.First(pattern, &entry)) return;
+  do {
+    // Exactly as found: a name may begin with a blank, and the trimmed
+    // name would be another entry's, or nobody's.
+    if (IsSelfOrParent(entry.name)) continue;
+    result.anyEntry = true;
+    const bool isDirectory = entry.IsDirectory();
+    std::string& last = isDirectory ? lastDirectory : lastFile;
+    if (EqualsNoCase(entry.name, last) || IsExcluded(entry.name) ||
+        IsExcluded(directory + entry.name)) {
+      continue;
+    }
+    last = entry.name;
+    (isDirectory ? result.directories : result.files).push_back(entry);
+  } while (search.Next(&entry));
+}
+
+bool CFileManagement::List(const std::string& pattern, CCursorStringList& list, bool directories) {
+  SearchResult result;
+  Search(pattern, result);
+  list.Clear();
+  for (const FindEntry& entry : directories ? result.directories : result.files) {
+    list.AddHead(entry.name);
   }
   if (list.IsEmpty()) {
     SetError(directories ? kErrNoDirectories : kErrNoFiles, pattern);
@@ -95,6 +104,29 @@ bool CFileManagement::ListFiles(const std::string& pattern, CCursorStringList& l
   return List(pattern, list, false);
 }
 
+bool CFileManagement::ListFilesIfAny(const std::string& pattern, CCursorStringList& list) {
+  if (!pattern.empty() && pattern.back() == '\\') {
+    // Exists answers such a path by its own rule for directories, which the
+    // listing's search cannot follow.
+    list.Clear();
+    if (!Exists(pattern)) return false;
+    ListFiles(pattern, list);
+    return true;
+  }
+  SearchResult result;
+  Search(pattern, result);
+  return TakeFilesIfAny(result, pattern, list);
+}
+
+bool CFileManagement::TakeFilesIfAny(const SearchResult& result, const std::string& pattern,
+                                     CCursorStringList& list) {
+  list.Clear();
+  if (!result.anyEntry) return false;
+  for (const FindEntry& file : result.files) list.AddHead(file.name);
+  if (list.IsEmpty()) SetError(kErrNoFiles, pattern);
+  return true;
+}
+
 bool CFileManagement::IsBusy(const std::string& path) {
   if (!Exists(path)) return true;
   ScopedFile file;
@@ -104,7 +136,19 @@ bool CFileManagement::IsBusy(const std::string& path) {
 bool CFileManagement::RemoveFileForGood(const std::string& path) {
   // A deletion reported done is believed only once the file cannot be
   // found: a resident guard or a synchronising tool may put it straight back.
-  return Os().RemoveFile(path) && !Exists(path);
+  return Os().RemoveFile(path) && !IsStillThere(path);
+}
+
+bool CFileManagement::IsStillThere(const std::string& path) {
+  // A path that names one entry is looked at by its name: a search, as
+  // Exists makes, costs several calls for every file deleted.  Patterns,
+  // paths that end in a backslash, "." and ".." keep Exists's own rules.
+  const std::string::size_type lastBackslash = path.rfind('\\');
+  const std::string name = lastBackslash == std::string::npos ? path : path.substr(lastBackslash + 1);
+  if (name.empty() || IsSelfOrParent(name) || path.find_first_of("*?") != std::string::npos) {
+    return Exists(path);
+  }
+  return Os().IsExistingEntry(path);
 }
 
 bool CFileManagement::DeleteFile(const std::string& path) {

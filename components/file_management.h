@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "components/cursor_string_list.h"
 #include "components/error_info.h"
+#include "platform/platform.h"
 
 namespace kw {
 
@@ -34,6 +36,9 @@ class CFileManagement : public CErrorInfo {
   // 141 (142) with the pattern when nothing was listed.
   bool ListDirectories(const std::string& pattern, CCursorStringList& list);
   bool ListFiles(const std::string& pattern, CCursorStringList& list);
+  // ListFiles, but only where Exists(pattern) answers yes: otherwise false,
+  // with the list emptied and nothing recorded.  One search does both.
+  bool ListFilesIfAny(const std::string& pattern, CCursorStringList& list);
 
   // True when the file is missing or cannot be opened with sharing denied.
   bool IsBusy(const std::string& path);
@@ -60,6 +65,22 @@ class CFileManagement : public CErrorInfo {
  protected:
   // Deletes the file; true only when it is then gone.  Records nothing.
   bool RemoveFileForGood(const std::string& path);
+  // Exists for a path just deleted.
+  bool IsStillThere(const std::string& path);
+
+  // One search of a pattern, sorted out as the listings sort it: the
+  // subdirectories and the files that ListDirectories and ListFiles would
+  // list, in the order found.
+  struct SearchResult {
+    std::vector<FindEntry> directories;
+    std::vector<FindEntry> files;
+    bool anyEntry = false;  // what Exists(pattern) answers
+  };
+  // Records nothing.
+  void Search(const std::string& pattern, SearchResult& result);
+  // The files of a search as ListFilesIfAny gives them.
+  bool TakeFilesIfAny(const SearchResult& result, const std::string& pattern,
+                      CCursorStringList& list);
 
   CCursorStringList m_lstExclusions;
 

@@ -36,11 +36,15 @@ CFileManagementPrompt::CFileManagementPrompt() : m_nMaxDepth(kMaxDepth) {
 }
 
 bool CFileManagementPrompt::DeleteFiles(const std::string& pattern) {
-  if (!Exists(pattern)) return true;
   CCursorStringList names;
-  // Nothing listed (only directories, or only excluded names) leaves 142
-  // recorded and nothing to delete.
-  ListFiles(pattern, names);
+  // Nothing found at all: nothing to do.  Found, but nothing listed (only
+  // directories, or only excluded names), leaves 142 recorded and nothing
+  // to delete.
+  if (!ListFilesIfAny(pattern, names)) return true;
+  return DeleteListed(pattern, names);
+}
+
+bool CFileManagementPrompt::DeleteListed(const std::string& pattern, CCursorStringList& names) {
   CTrimString directory;
   CTrimString(pattern).GetDirectoryPart(directory);
   names.Rewind();
@@ -61,6 +65,10 @@ bool CFileManagementPrompt::DeleteFiles(const std::string& pattern) {
 
 bool CFileManagementPrompt::EmptyDirectory(const std::string& directory) {
   if (!Exists(directory)) return true;
+  return EmptyExisting(directory);
+}
+
+bool CFileManagementPrompt::EmptyExisting(const std::string& directory) {
   // The depth is raised and lowered around the whole call, so that it is 0
   // again after every outermost call, whichever way it ends.
   ++s_nDepth;
@@ -76,16 +84,29 @@ bool CFileManagementPrompt::EmptyDirectory(const std::string& directory) {
 
 bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory) {
   const CTrimString everything = directory.JoinPath("*.*");
-  CCursorStringList subdirectories;
-  // No subdirectory leaves 141 recorded and nothing to remove.
-  ListDirectories(everything, subdirectories);
-  subdirectories.Rewind();
-  std::string name;
-  while (subdirectories.GetNextString(name)) {
+  // One search serves as the listing of the subdirectories and, where there
+  // are none, of the files too: nothing has happened in between that a
+  // second search could see.
+  SearchResult found;
+  Search(everything, found);
+  if (found.directories.empty()) {
+    // No subdirectory leaves 141 recorded and nothing to remove.
+    SetError(kErrNoDirectories, everything);
+    CCursorStringList names;
+    if (!TakeFilesIfAny(found, everything, names)) return true;
+    return DeleteListed(everything, names);
+  }
+  // Last found first, as the listings give them.
+  for (auto subdirectory = found.directories.rbegin(); subdirectory != found.directories.rend();
+       ++subdirectory) {
     // The first failure stops the whole emptying: its error is the one the
     // caller reads, and nothing after it is touched.
-    if (!RemoveTree(PathInDirectory(directory, name))) return false;
+    if (!RemoveFoundTree(PathInDirectory(directory, subdirectory->name), *subdirectory)) {
+      return false;
+    }
   }
+  // Removing the subdirectories took time, and perhaps the user's answers to
+  // prompts: the files are listed as they are now.
   return DeleteFiles(everything);
 }
 
@@ -104,14 +125,34 @@ bool CFileManagementPrompt::RemoveTree(const std::string& directory) {
   return RemoveDirectory(directory);
 }
 
+bool CFileManagementPrompt::RemoveFoundTree(const std::string& directory, const FindEntry& entry) {
+  // As RemoveTree, the search's entry standing in for its looks at the
+  // directory: it is there, and the entry tells whether it is a link.
+  if (entry.IsReparsePoint()) return RemoveDirectory(directory);
+  if (!EmptyExisting(directory)) return false;
+  // Emptied, it normally goes at once; only one that will not go is looked
+  // into.  It stays, as in RemoveTree, while it holds what is to stay.
+  if (Os().RemoveEmptyDirectory(directory)) return true;
+  if (Exists(CTrimString(directory).JoinPath("*.*"))) return true;
+  return AskUntilRemoved(directory);
+}
+
 bool CFileManagementPrompt::RemoveDirectory(const std::string& directory) {
+  // Removed at once: the callers have just emptied it or seen it.
+  if (Os().RemoveEmptyDirectory(directory)) return true;
+  return AskUntilRemoved(directory);
+}
+
+bool CFileManagementPrompt::AskUntilRemoved(const std::string& directory) {
+  // Only a removal that failed asks whether the directory was there at all,
+  // since one that is gone counts as removed.
   if (!Exists(directory)) return true;
-  while (!Os().RemoveEmptyDirectory(directory)) {
+  do {
     if (!PromptRetry(kErrDirectoryNotRemoved, directory)) {
       SetError(kErrDirectoryNotRemoved, directory);
       return false;
     }
-  }
+  } while (!Os().RemoveEmptyDirectory(directory));
   return true;
 }
 

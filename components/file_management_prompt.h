@@ -52,7 +52,16 @@ class CFileManagementPrompt : public CFileManagement {
   static std::int32_t CurrentDepth() { return s_nDepth; }
 
  private:
+  // EmptyDirectory on a directory just found to be there.
+  bool EmptyExisting(const std::string& directory);
   bool EmptyLevel(const CTrimString& directory);
+  // RemoveTree on a directory that a search has just found: what the search
+  // told of it (there, and whether a link) stands in for RemoveTree's look.
+  bool RemoveFoundTree(const std::string& directory, const FindEntry& entry);
+  // RemoveDirectory once its first removal has failed.
+  bool AskUntilRemoved(const std::string& directory);
+  // Deletes the listed names of the pattern's directory, as DeleteFiles does.
+  bool DeleteListed(const std::string& pattern, CCursorStringList& names);
   // Whether the path names a reparse point (junction, symbolic link, mount
   // point) rather than a directory of its own.
   bool IsDirectoryLink(const std::string& path);

@@ -177,17 +177,21 @@ bool CRegistry::DeleteSubkeys(RegKey root, const CTrimString& path) {
 }
 
 bool CRegistry::DeleteSubkeysOf(RegKey root, const CTrimString& keyPath) {
-  if (IsKeyAbsent(root, keyPath)) return true;
+  // One key for every pass: it shows the subkeys as they are after each
+  // deletion, so opening it again for each subkey would only cost time.
+  ScopedRegKey key;
+  const long opened = key.Open(root, keyPath, kKeyAllAccess);
+  // The open is also the test for a key that is not there: only "not found"
+  // makes it absent, whatever access was asked for.
+  if (opened == kErrorFileNotFound) return true;
+  if (opened != kErrorSuccess) {
+    SetError(kErrKeyNotOpened, keyPath);
+    return false;
+  }
   CTrimString previousFullPath;
-  for (;;) {
-    ScopedRegKey key;
-    if (key.Open(root, keyPath, kKeyAllAccess) != kErrorSuccess) {
-      SetError(kErrKeyNotOpened, keyPath);
-      return false;
-    }
-    // Index 0 every time: each deletion renumbers the subkeys that remain.
-    std::string name;
-    if (!ReadSubkeyName(key.Get(), 0, name)) return true;
+  std::string name;
+  // Index 0 every time: each deletion renumbers the subkeys that remain.
+  while (ReadSubkeyName(key.Get(), 0, name)) {
     if (DeleteKey(key.Get(), ExactText(name))) continue;
     // Refused, most likely for subkeys of its own (Windows NT): clear them
     // once and try again.  Refused again straight after that clearing, it
@@ -200,6 +204,7 @@ bool CRegistry::DeleteSubkeysOf(RegKey root, const CTrimString& keyPath) {
     if (!DeleteSubkeysOf(root, fullPath)) return false;
     previousFullPath = fullPath;
   }
+  return true;
 }
 
 bool CRegistry::DeleteKeyTree(RegKey root, const CTrimString& path) {

@@ -273,6 +273,10 @@ class Platform {
   virtual bool ClearReadOnly(const std::string& path) = 0;
   // Whether the path names an existing directory (GetFileAttributesA).
   virtual bool IsExistingDirectory(const std::string& path) = 0;
+  // Whether the path names an existing file or directory, a link counting
+  // as itself (GetFileAttributesA): one look at one name, where a search
+  // costs several calls.
+  virtual bool IsExistingEntry(const std::string& path) = 0;
   // RemoveDirectoryA: empty directories only.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.

@@ -262,6 +262,7 @@ class SimMachine : public Platform {
   bool MoveEntry(const std::string& from, const std::string& to) override;
   bool ClearReadOnly(const std::string& path) override;
   bool IsExistingDirectory(const std::string& path) override { return m_files.IsDirectory(path); }
+  bool IsExistingEntry(const std::string& path) override { return m_files.HasEntry(path); }
   bool RemoveEmptyDirectory(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }

@@ -57,6 +57,7 @@ class Win32Platform : public Platform {
   bool MoveEntry(const std::string& from, const std::string& to) override;
   bool ClearReadOnly(const std::string& path) override;
   bool IsExistingDirectory(const std::string& path) override;
+  bool IsExistingEntry(const std::string& path) override;
   bool RemoveEmptyDirectory(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;

@@ -49,6 +49,9 @@ TEST_F(FilesContractTest, ADirectoryIsFoundWithoutATrailingBackslashOnly) {
   EXPECT_FALSE(entry.IsReparsePoint());
   EXPECT_TRUE(Os().IsExistingDirectory(File("Product")));
   EXPECT_TRUE(Os().IsExistingDirectory("C:\\"));
+  EXPECT_TRUE(Os().IsExistingEntry(File("PRODUCT")));
+  EXPECT_FALSE(Os().IsExistingEntry(File("Missing")));
+  EXPECT_FALSE(Os().IsExistingEntry(File("Missing\\FILE.DAT")));
 }
 
 TEST_F(FilesContractTest, WildcardsMatchAsOnWindows) {
@@ -136,7 +139,9 @@ TEST_F(FilesContractTest, AReadOnlyFileGoesOnlyOnceItsMarkIsCleared) {
   EXPECT_FALSE(Os().RemoveFile(File("LOCKED.DAT")));
   EXPECT_TRUE(m_machine.PathExists(File("LOCKED.DAT")));
   EXPECT_TRUE(Os().ClearReadOnly(File("LOCKED.DAT")));
+  EXPECT_TRUE(Os().IsExistingEntry(File("locked.dat")));
   EXPECT_TRUE(Os().RemoveFile(File("locked.dat")));
+  EXPECT_FALSE(Os().IsExistingEntry(File("LOCKED.DAT")));
   EXPECT_FALSE(Os().RemoveFile(File("LOCKED.DAT")));  // already gone
   EXPECT_FALSE(Os().ClearReadOnly(File("LOCKED.DAT")));
 }
@@ -155,6 +160,7 @@ TEST_F(FilesContractTest, DirectoriesAndRelativeNames) {
   EXPECT_FALSE(Os().RemoveEmptyDirectory(File("Full")));
   ASSERT_TRUE(Os().ChangeDirectory(File("Work")));
   EXPECT_TRUE(Os().RemoveFile("A.TMP"));
+  EXPECT_FALSE(Os().IsExistingEntry("A.TMP"));  // the current directory's, not the other
   EXPECT_TRUE(Os().RemoveEmptyDirectory("Sub"));
   EXPECT_FALSE(m_machine.PathExists(File("Work\\A.TMP")) || m_machine.PathExists(File("Work\\Sub")));
   EXPECT_TRUE(m_machine.PathExists(File("A.TMP")));

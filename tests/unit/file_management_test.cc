@@ -67,6 +67,26 @@ TEST_F(FileManagementTest, ListingsAndExistenceTakeNamesExactly) {
   EXPECT_EQ(ErrorOf(m_files), "142 C:\\DIR\\S*");
 }
 
+// The one search of ListFilesIfAny answers as Exists, then ListFiles would.
+TEST_F(FileManagementTest, ListingIfAnyIsExistsThenListFiles) {
+  Files().AddDirectory("C:\\EMPTY");
+  Files().AddFile("C:\\DOTS\\.HIDDEN");
+  Files().AddFile("C:\\DIR\\A.DAT");
+  Files().AddFile("C:\\DIR\\SUB\\B.DAT");
+  for (const char* pattern : {"C:\\EMPTY\\*.*", "C:\\DOTS\\*.*", "C:\\DIR\\*.*", "C:\\DIR\\S*",
+                              "C:\\DIR\\*.KWT", "C:\\DIR\\", "C:\\MISSING\\*.*"}) {
+    CCursorStringList expected;
+    const bool exists = m_files.Exists(pattern);
+    if (exists) m_files.ListFiles(pattern, expected);
+    const std::string expectedError = ErrorOf(m_files);
+    CCursorStringList list;
+    list.AddHead("old");
+    EXPECT_EQ(m_files.ListFilesIfAny(pattern, list), exists) << pattern;
+    EXPECT_EQ(Walk(list), Walk(expected)) << pattern;
+    EXPECT_EQ(ErrorOf(m_files), expectedError) << pattern;
+  }
+}
+
 TEST_F(FileManagementTest, DeletionClearsReadOnlyAndTakesMissingAsDone) {
   Files().AddFile("C:\\K-WARD\\LOCKED.DLL");
   Files().SetReadOnly("C:\\K-WARD\\LOCKED.DLL", true);
