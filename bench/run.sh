@@ -115,12 +115,13 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
   # The best of the rounds: the least disturbed by the other work of the machine.
   {
     key = $1 SUBSEP $2 SUBSEP $3 SUBSEP $4
-    if (!(key in best) || $5 < best[key]) best[key] = $5
+    ms = $5 + 0  # a number, so that it compares as one
+    if (!(key in best) || ms < best[key]) best[key] = ms
     sizes[$1 SUBSEP $2] = sizes[$1 SUBSEP $2] " " $3
   }
   # Each round of a whole run reports wall, pauses and overhead: the best
   # round is the one with the least overhead.
-  $1 == "run" { round[$2, $3, $4, ++n[$2, $3, $4]] = $5 }
+  $1 == "run" { round[$2, $3, $4, ++n[$2, $3, $4]] = $5 + 0 }
   function sorted(text,   list, count, i, j, t, seen, result) {
     count = split(text, list, " ")
     for (i = 1; i <= count; i++) for (j = i + 1; j <= count; j++) if (list[j] + 0 < list[i] + 0) {
