@@ -22,6 +22,7 @@ N rounds (default 3).  Results, table and plot go to build/bench/.
   --on-disk    make the file trees on the Wine machine's drive C: rather than
                in memory (/dev/shm): slower, and far noisier where other work
                writes to the same disk
+  --table-only make the table and the plot again from the last run's figures
   --help       this text
 TXT
 }
@@ -29,11 +30,13 @@ TXT
 repeat=3
 quick=()
 on_disk=""
+table_only=""
 while [ $# -gt 0 ]; do
   case $1 in
     --repeat) repeat=${2:?--repeat needs a number}; shift ;;
     --quick) quick=(--quick); repeat=1 ;;
     --on-disk) on_disk=1 ;;
+    --table-only) table_only=1 ;;
     --help|-h) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -42,57 +45,70 @@ done
 
 progress() { printf '%s\n' "$*" >&2; }
 
-# --- Packages: the tests' own, and the plotter for the benchmarks only ------
-bash scripts/ensure-packages.sh
-if ! dpkg-query -W -f='${Status}' gnuplot-nox 2>/dev/null | grep -q 'install ok installed'; then
-  progress "Installing: gnuplot-nox"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq gnuplot-nox >/dev/null
-fi
+run_benchmarks() {
+  # --- Packages: the tests' own, and the plotter for the benchmarks only ------
+  bash scripts/ensure-packages.sh
+  if ! dpkg-query -W -f='${Status}' gnuplot-nox 2>/dev/null | grep -q 'install ok installed'; then
+    progress "Installing: gnuplot-nox"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq gnuplot-nox >/dev/null
+  fi
 
-# --- Builds -------------------------------------------------------------------
-progress "Building the 32-bit program, its benchmark program and the stand-ins..."
-cmake --preset windows-x86 -DKW_BUILD_BENCH=ON >/dev/null
-cmake --build --preset windows-x86 --target kwuninst kwbench boxanswer uninst_standin product_standin >/dev/null
-progress "Building the 64-bit program (for its size)..."
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target kwuninst >/dev/null
-progress "Building the simulated machine's benchmark program (optimised)..."
-cmake -S . -B build/bench-native -G Ninja -DCMAKE_BUILD_TYPE=Release -DKW_BUILD_BENCH=ON >/dev/null
-cmake --build build/bench-native --target kwbench_sim >/dev/null
+  # --- Builds -------------------------------------------------------------------
+  progress "Building the 32-bit program, its benchmark program and the stand-ins..."
+  cmake --preset windows-x86 -DKW_BUILD_BENCH=ON >/dev/null
+  cmake --build --preset windows-x86 --target kwuninst kwbench boxanswer uninst_standin product_standin >/dev/null
+  progress "Building the 64-bit program (for its size)..."
+  cmake --preset windows-x64 >/dev/null
+  cmake --build --preset windows-x64 --target kwuninst >/dev/null
+  progress "Building the simulated machine's benchmark program (optimised)..."
+  cmake -S . -B build/bench-native -G Ninja -DCMAKE_BUILD_TYPE=Release -DKW_BUILD_BENCH=ON >/dev/null
+  cmake --build build/bench-native --target kwbench_sim >/dev/null
 
-mkdir -p "$out"
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  mkdir -p "$out"
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# --- Runs -----------------------------------------------------------------------
-progress "Simulated machine: emptying, DeleteKeyTree, whole runs..."
-build/bench-native/bench/kwbench_sim --repeat "$repeat" "${quick[@]}" >"$out/sim.txt"
+  # --- Runs -----------------------------------------------------------------------
+  progress "Simulated machine: emptying, DeleteKeyTree, whole runs..."
+  build/bench-native/bench/kwbench_sim --repeat "$repeat" "${quick[@]}" >"$out/sim.txt"
 
-progress "32-bit Wine machine: emptying, DeleteKeyTree, whole runs (a few minutes)..."
-windows_path() { echo "Z:$1" | tr / '\\'; }
-# The file trees live in memory unless asked otherwise: the disk's own
-# delays, shared with whatever else the machine does, would only blur what
-# the calls themselves cost (the program's cost is in the calls it makes).
-trees=()
-if [ -z "$on_disk" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
-  shm_trees=$(mktemp -d /dev/shm/kwbench.XXXXXX)
-  trap 'rm -rf "$shm_trees"' EXIT
-  trees=(--trees "$(windows_path "$shm_trees")")
-fi
-KW_WINE_ARCH=win32 KW_WINE_TIMEOUT=3600 tests/wine/run-in-wine.sh \
-  build/windows-x86/bench/kwbench.exe --tools "$(windows_path "$root/build/windows-x86")" \
-  --repeat "$repeat" "${trees[@]}" "${quick[@]}" >"$out/wine.txt" 2>&1 || { cat "$out/wine.txt"; exit 1; }
-trees_where="in memory (/dev/shm)"
-[ ${#trees[@]} -eq 0 ] && trees_where="on the Wine machine's drive C:"
+  progress "32-bit Wine machine: emptying, DeleteKeyTree, whole runs (a few minutes)..."
+  windows_path() { echo "Z:$1" | tr / '\\'; }
+  # The file trees live in memory unless asked otherwise: the disk's own
+  # delays, shared with whatever else the machine does, would only blur what
+  # the calls themselves cost (the program's cost is in the calls it makes).
+  trees=()
+  if [ -z "$on_disk" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    shm_trees=$(mktemp -d /dev/shm/kwbench.XXXXXX)
+    trap 'rm -rf "$shm_trees"' EXIT
+    trees=(--trees "$(windows_path "$shm_trees")")
+  fi
+  KW_WINE_ARCH=win32 KW_WINE_TIMEOUT=3600 tests/wine/run-in-wine.sh \
+    build/windows-x86/bench/kwbench.exe --tools "$(windows_path "$root/build/windows-x86")" \
+    --repeat "$repeat" "${trees[@]}" "${quick[@]}" >"$out/wine.txt" 2>&1 || { cat "$out/wine.txt"; exit 1; }
+  trees_where="in memory (/dev/shm)"
+  [ ${#trees[@]} -eq 0 ] && trees_where="on the Wine machine's drive C:"
 
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-cat "$out/sim.txt" "$out/wine.txt" | grep -a '^result' | cut -f2- >"$out/results.tsv"
-grep -ah '^note' "$out/sim.txt" "$out/wine.txt" | cut -f2- >&2 || true
-if grep -aq '^error' "$out/sim.txt" "$out/wine.txt"; then
-  grep -a '^error' "$out/sim.txt" "$out/wine.txt" >&2
-  exit 1
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  cat "$out/sim.txt" "$out/wine.txt" | grep -a '^result' | cut -f2- >"$out/results.tsv"
+  grep -ah '^note' "$out/sim.txt" "$out/wine.txt" | cut -f2- >&2 || true
+  if grep -aq '^error' "$out/sim.txt" "$out/wine.txt"; then
+    grep -a '^error' "$out/sim.txt" "$out/wine.txt" >&2
+    exit 1
+  fi
+
+  # What the table says of the run, for --table-only.
+  printf 'repeat=%q\nload_before=%q\nload_after=%q\ntrees_where=%q\n' \
+    "$repeat" "$load_before" "$load_after" "$trees_where" >"$out/run-info.sh"
+}
+
+if [ -z "$table_only" ]; then
+  run_benchmarks
+else
+  # shellcheck source=/dev/null
+  . "$out/run-info.sh"
 fi
 
 # --- The table --------------------------------------------------------------------
@@ -112,11 +128,13 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     -v x86="$(stat -c %s $x86_exe) bytes, $(stripped_size i686-w64-mingw32-strip $x86_exe) stripped" \
     -v x64="$(stat -c %s $x64_exe) bytes, $(stripped_size x86_64-w64-mingw32-strip $x64_exe) stripped" \
     -v plotdir="$out/plot" '
-  # The best of the rounds: the least disturbed by the other work of the machine.
+  # The best of the rounds: the least disturbed by the other work of the
+  # machine.  Every figure is kept by its round too, for the ratios.
   {
     key = $1 SUBSEP $2 SUBSEP $3 SUBSEP $4
     ms = $5 + 0  # a number, so that it compares as one
     if (!(key in best) || ms < best[key]) best[key] = ms
+    each[key, ++taken[key]] = ms
     sizes[$1 SUBSEP $2] = sizes[$1 SUBSEP $2] " " $3
   }
   # Each round of a whole run reports wall, pauses and overhead: the best
@@ -132,6 +150,20 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     return substr(result, 2)
   }
   function get(bench, machine, size, method) { return best[bench, machine, size, method] }
+  # The median over the rounds of one method against another in the same
+  # round: the methods of a round run one after the other, so a machine
+  # that is slower in one round than in another slows both alike.
+  function ratio(bench, machine, size, method, reference,   a, b, count, r, i, j, t, values) {
+    a = bench SUBSEP machine SUBSEP size SUBSEP method
+    b = bench SUBSEP machine SUBSEP size SUBSEP reference
+    count = taken[a] < taken[b] ? taken[a] : taken[b]
+    for (r = 1; r <= count; r++) values[r] = each[a, r] / each[b, r]
+    for (i = 1; i <= count; i++) for (j = i + 1; j <= count; j++) if (values[j] < values[i]) {
+      t = values[i]; values[i] = values[j]; values[j] = t
+    }
+    if (count == 0) return 0
+    return count % 2 ? values[(count + 1) / 2] : (values[count / 2] + values[count / 2 + 1]) / 2
+  }
   function verdict(value, target) { return value <= target ? "ok" : "OVER" }
   # The round of a whole run with the least overhead, and its wall time.
   function best_round(overhead, wall, label,   r, chosen) {
@@ -154,7 +186,8 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     close(file)
   }
   END {
-    printf "KWUNINST benchmarks: best of %d rounds\n", rounds
+    printf "KWUNINST benchmarks: times are the best of %d rounds; ratios are the median, over the\n", rounds
+    print "rounds, of the ratio within each round"
     printf "Machine: %s, %d cores; %s, 32-bit prefix (WINEARCH=win32)\n", cpu, cores, wine
     printf "Load average (1, 5, 15 min): %s at the start, %s at the end\n\n", load_before, load_after
 
@@ -167,8 +200,10 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     for (i = 1; i <= count; i++) {
       s = list[i]; o = get("files", "wine", s, "ours"); m = get("files", "wine", s, "minimal")
       v = get("files", "wine", s, "verified"); r = get("files", "wine", s, "rd")
+      om = ratio("files", "wine", s, "ours", "minimal")
       printf "   %7d %9.1f %9.1f %9.1f %9.1f %11.1f %9.2f %9.2f %8.2f  %s\n", s, o, m, v, r,
-             get("files", "wine", s, "cmd-start"), o / m, o / v, o / r, verdict(o / m, 1.25)
+             get("files", "wine", s, "cmd-start"), om, ratio("files", "wine", s, "ours", "verified"),
+             ratio("files", "wine", s, "ours", "rd"), verdict(om, 1.25)
     }
 
     print "\n2. CRegistry::DeleteKeyTree, Wine, ms"
@@ -176,7 +211,8 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
     count = split(sorted(sizes["registry", "wine"]), list, " ")
     for (i = 1; i <= count; i++) {
       s = list[i]; o = get("registry", "wine", s, "ours"); r = get("registry", "wine", s, "RegDeleteTreeA")
-      printf "   %7d %9.1f %15.1f %9.2f  %s\n", s, o, r, o / r, verdict(o / r, 1.2)
+      q = ratio("registry", "wine", s, "ours", "RegDeleteTreeA")
+      printf "   %7d %9.1f %15.1f %9.2f  %s\n", s, o, r, q, verdict(q, 1.2)
     }
 
     print "\n3. A whole confirmed run (agent and main program running, the user answers after 1.5 s), Wine, ms"
@@ -199,7 +235,8 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
           printf "   %-9s %7d %9.2f %9s %9s %12.2f\n", names[bench], s, o, "-", "-", o * 1000 / s
         } else {
           m = get(bench, "sim", s, "minimal")
-          printf "   %-9s %7d %9.2f %9.2f %9.2f %12.2f\n", names[bench], s, o, m, o / m, o * 1000 / s
+          printf "   %-9s %7d %9.2f %9.2f %9.2f %12.2f\n", names[bench], s, o, m,
+                 ratio(bench, "sim", s, "ours", "minimal"), o * 1000 / s
         }
       }
       first = list[1]; last = list[count]
