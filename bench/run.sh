@@ -194,7 +194,8 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
 
     print "1. Emptying the installation directory (stage 4, with its exclusions), Wine, trees " trees_where ", ms"
     print "   minimal: one listing per directory, one call per file; verified: the same, each deleted file"
-    print "   then looked for once (GetFileAttributesA), as the program must; rd: cmd /c rd /s /q, its start included"
+    print "   then looked for once (GetFileAttributesA), as the program must; rd: cmd /c rd /s /q, its start"
+    print "   included, in the first round only"
     printf "   %7s %9s %9s %9s %9s %11s %9s %9s %8s  %s\n", "files", "ours", "minimal", "verified", "rd /s /q",
            "(cmd start)", "ours/min", "ours/ver", "ours/rd", "target ours/min <= 1.25"
     count = split(sorted(sizes["files", "wine"]), list, " ")
