@@ -36,39 +36,64 @@ CFileManagementPrompt::CFileManagementPrompt() : m_nMaxDepth(kMaxDepth) {
 }
 
 bool CFileManagementPrompt::DeleteFiles(const std::string& pattern) {
+  return DeleteMatching(pattern, Confirm::kBySearch);
+}
+
+bool CFileManagementPrompt::DeleteMatching(const std::string& pattern, Confirm confirm) {
   CCursorStringList names;
   // Nothing found at all: nothing to do.  Found, but nothing listed (only
   // directories, or only excluded names), leaves 142 recorded and nothing
   // to delete.
   if (!ListFilesIfAny(pattern, names)) return true;
-  return DeleteListed(pattern, names);
+  return DeleteListed(pattern, names, confirm);
 }
 
-bool CFileManagementPrompt::DeleteListed(const std::string& pattern, CCursorStringList& names) {
+bool CFileManagementPrompt::DeleteListed(const std::string& pattern, CCursorStringList& names,
+                                         Confirm confirm) {
   CTrimString directory;
   CTrimString(pattern).GetDirectoryPart(directory);
   names.Rewind();
   std::string name;
   while (names.GetNextString(name)) {
-    const std::string path = PathInDirectory(directory, name);
     // The read-only mark is left as it is: whoever set it wanted the file
     // kept, so the user decides through the prompt.
-    while (!RemoveFileForGood(path)) {
-      if (!PromptRetry(kErrFileNotDeleted, path)) {
-        SetError(kErrFileNotDeleted, path);
-        return false;
-      }
+    if (!DeleteAsking(PathInDirectory(directory, name), false)) return false;
+  }
+  return confirm == Confirm::kByRemoval || DeleteStillThere(pattern);
+}
+
+bool CFileManagementPrompt::DeleteAsking(const std::string& path, bool lookAfterwards) {
+  while (!(lookAfterwards ? RemoveFileForGood(path) : Os().RemoveFile(path))) {
+    if (!PromptRetry(kErrFileNotDeleted, path)) {
+      SetError(kErrFileNotDeleted, path);
+      return false;
     }
+  }
+  return true;
+}
+
+bool CFileManagementPrompt::DeleteStillThere(const std::string& pattern) {
+  // Whatever the search finds was deleted just before (or has appeared
+  // since, and is the directory's to lose as well): from here on each
+  // deletion is looked for at once, so that a file that keeps coming back
+  // is asked about until the user cancels.
+  SearchResult found;
+  Search(pattern, found);
+  CTrimString directory;
+  CTrimString(pattern).GetDirectoryPart(directory);
+  for (const FindEntry& file : found.files) {
+    if (!DeleteAsking(PathInDirectory(directory, file.name), true)) return false;
   }
   return true;
 }
 
 bool CFileManagementPrompt::EmptyDirectory(const std::string& directory) {
   if (!Exists(directory)) return true;
-  return EmptyExisting(directory);
+  // The directory stays, so nothing will prove its files gone but a look.
+  return EmptyExisting(directory, Confirm::kBySearch);
 }
 
-bool CFileManagementPrompt::EmptyExisting(const std::string& directory) {
+bool CFileManagementPrompt::EmptyExisting(const std::string& directory, Confirm confirm) {
   // The depth is raised and lowered around the whole call, so that it is 0
   // again after every outermost call, whichever way it ends.
   ++s_nDepth;
@@ -76,13 +101,13 @@ bool CFileManagementPrompt::EmptyExisting(const std::string& directory) {
   if (s_nDepth > m_nMaxDepth) {
     SetError(kErrTooDeep, std::string());
   } else {
-    emptied = EmptyLevel(directory);
+    emptied = EmptyLevel(directory, confirm);
   }
   --s_nDepth;
   return emptied;
 }
 
-bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory) {
+bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory, Confirm confirm) {
   const CTrimString everything = directory.JoinPath("*.*");
   // One search serves as the listing of the subdirectories and, where there
   // are none, of the files too: nothing has happened in between that a
@@ -94,7 +119,7 @@ bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory) {
     SetError(kErrNoDirectories, everything);
     CCursorStringList names;
     if (!TakeFilesIfAny(found, everything, names)) return true;
-    return DeleteListed(everything, names);
+    return DeleteListed(everything, names, confirm);
   }
   // Last found first, as the listings give them.
   for (auto subdirectory = found.directories.rbegin(); subdirectory != found.directories.rend();
@@ -107,7 +132,7 @@ bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory) {
   }
   // Removing the subdirectories took time, and perhaps the user's answers to
   // prompts: the files are listed as they are now.
-  return DeleteFiles(everything);
+  return DeleteMatching(everything, confirm);
 }
 
 bool CFileManagementPrompt::RemoveTree(const std::string& directory) {
@@ -129,11 +154,16 @@ bool CFileManagementPrompt::RemoveFoundTree(const std::string& directory, const 
   // As RemoveTree, the search's entry standing in for its looks at the
   // directory: it is there, and the entry tells whether it is a link.
   if (entry.IsReparsePoint()) return RemoveDirectory(directory);
-  if (!EmptyExisting(directory)) return false;
-  // Emptied, it normally goes at once; only one that will not go is looked
-  // into.  It stays, as in RemoveTree, while it holds what is to stay.
+  if (!EmptyExisting(directory, Confirm::kByRemoval)) return false;
+  // Emptied, it normally goes at once, which proves every deletion in it
+  // done; only one that will not go is looked into.  A file that came back
+  // is deleted again; then the directory stays, as in RemoveTree, while it
+  // holds what is to stay.
   if (Os().RemoveEmptyDirectory(directory)) return true;
-  if (Exists(CTrimString(directory).JoinPath("*.*"))) return true;
+  const CTrimString everything = CTrimString(directory).JoinPath("*.*");
+  if (!DeleteStillThere(everything)) return false;
+  if (Os().RemoveEmptyDirectory(directory)) return true;
+  if (Exists(everything)) return true;
   return AskUntilRemoved(directory);
 }
 

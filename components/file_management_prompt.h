@@ -52,16 +52,34 @@ class CFileManagementPrompt : public CFileManagement {
   static std::int32_t CurrentDepth() { return s_nDepth; }
 
  private:
+  // How the deletions in one directory are confirmed.  A deletion reported
+  // done is believed only once the file cannot be found, since a resident
+  // guard may put the file straight back; but looking for each file costs
+  // nearly as much as deleting it, so a directory is looked at once, after
+  // all its deletions.
+  enum class Confirm {
+    kBySearch,   // one search of the pattern afterwards
+    kByRemoval,  // the caller removes the directory next: that proves it empty
+  };
+
   // EmptyDirectory on a directory just found to be there.
-  bool EmptyExisting(const std::string& directory);
-  bool EmptyLevel(const CTrimString& directory);
+  bool EmptyExisting(const std::string& directory, Confirm confirm);
+  bool EmptyLevel(const CTrimString& directory, Confirm confirm);
+  // DeleteFiles, its deletions confirmed as asked.
+  bool DeleteMatching(const std::string& pattern, Confirm confirm);
+  // Deletes the listed names of the pattern's directory, as DeleteFiles does.
+  bool DeleteListed(const std::string& pattern, CCursorStringList& names, Confirm confirm);
+  // Deletes one file, asking Retry or Cancel while it fails; with
+  // lookAfterwards a file still found after its deletion has failed too.
+  bool DeleteAsking(const std::string& path, bool lookAfterwards);
+  // Deletes again, each deletion then looked for, the files that a search of
+  // the pattern still finds once they were deleted.
+  bool DeleteStillThere(const std::string& pattern);
   // RemoveTree on a directory that a search has just found: what the search
   // told of it (there, and whether a link) stands in for RemoveTree's look.
   bool RemoveFoundTree(const std::string& directory, const FindEntry& entry);
   // RemoveDirectory once its first removal has failed.
   bool AskUntilRemoved(const std::string& directory);
-  // Deletes the listed names of the pattern's directory, as DeleteFiles does.
-  bool DeleteListed(const std::string& pattern, CCursorStringList& names);
   // Whether the path names a reparse point (junction, symbolic link, mount
   // point) rather than a directory of its own.
   bool IsDirectoryLink(const std::string& path);
