@@ -15,7 +15,6 @@ set title "Emptying the installation directory"
 set xlabel "files"
 plot dir."/files-wine-ours.dat" with linespoints lw 2 title "ours, Wine", \
      dir."/files-wine-minimal.dat" with linespoints title "minimal Win32, Wine", \
-     dir."/files-wine-verified.dat" with linespoints title "minimal, verified, Wine", \
      dir."/files-wine-rd.dat" with linespoints title "rd /s /q, Wine", \
      dir."/files-sim-ours.dat" with linespoints lw 2 dt 2 title "ours, simulated", \
      dir."/files-sim-minimal.dat" with linespoints dt 2 title "minimal, simulated"
