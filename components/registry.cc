@@ -188,23 +188,33 @@ bool CRegistry::DeleteSubkeysOf(RegKey root, const CTrimString& keyPath) {
     SetError(kErrKeyNotOpened, keyPath);
     return false;
   }
-  CTrimString previousFullPath;
+  CTrimString deleted;
+  CTrimString cleared;
   std::string name;
   // Index 0 every time: each deletion renumbers the subkeys that remain.
   while (ReadSubkeyName(key.Get(), 0, name)) {
-    if (DeleteKey(key.Get(), ExactText(name))) continue;
-    // Refused, most likely for subkeys of its own (Windows NT): clear them
-    // once and try again.  Refused again straight after that clearing, it
-    // never will go, and asking again would loop for ever.
     const CTrimString fullPath = ExactSubkeyPath(keyPath, name);
-    if (fullPath == previousFullPath) {
-      SetError(kErrKeyNotDeleted, fullPath);
-      return false;
+    // Listed again straight after it went, or refused again straight after
+    // it was cleared, the subkey never will go (a link whose target is gone
+    // is listed yet opens as missing, so it counts as deleted at once):
+    // asking again would loop for ever.
+    if (fullPath == deleted) return NeverGoes(fullPath);
+    if (DeleteKey(key.Get(), ExactText(name))) {
+      deleted = fullPath;
+      continue;
     }
+    if (fullPath == cleared) return NeverGoes(fullPath);
+    // Refused, most likely for subkeys of its own (Windows NT): clear them
+    // once and try again.
     if (!DeleteSubkeysOf(root, fullPath)) return false;
-    previousFullPath = fullPath;
+    cleared = fullPath;
   }
   return true;
+}
+
+bool CRegistry::NeverGoes(const CTrimString& fullPath) {
+  SetError(kErrKeyNotDeleted, fullPath);
+  return false;
 }
 
 bool CRegistry::DeleteKeyTree(RegKey root, const CTrimString& path) {

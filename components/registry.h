@@ -92,6 +92,8 @@ class CRegistry : public CErrorInfo {
                             const CTrimString& valueName);
   // DeleteSubkeys on a path already normalised and known not to be empty.
   bool DeleteSubkeysOf(RegKey root, const CTrimString& keyPath);
+  // Records 117 for a subkey that keeps coming back; false.
+  bool NeverGoes(const CTrimString& fullPath);
 };
 
 }  // namespace kw

@@ -171,7 +171,7 @@ long SimRegistry::Open(RegKey parent, const std::string& subkey, std::uint32_t a
   std::shared_ptr<Node> from = Resolve(parent, &error);
   if (!from) return error;
   std::shared_ptr<Node> node = Walk(from, subkey);
-  if (!node) return kErrorFileNotFound;
+  if (!node || node->switches.dangling) return kErrorFileNotFound;
   if (node->switches.refuseRead) return kErrorAccessDenied;
   if ((access & kWriteRights) != 0 && node->switches.refuseFullAccess) return kErrorAccessDenied;
   const std::uintptr_t value = m_nextHandle;
@@ -230,6 +230,7 @@ long SimRegistry::DeleteNode(const std::shared_ptr<Node>& target) {
   // this deletion edits: hold the node ourselves.
   const std::shared_ptr<Node> node = target;
   if (node->isRoot) return kErrorAccessDenied;
+  if (node->switches.dangling) return kErrorFileNotFound;
   if (node->switches.refuseRead || node->switches.refuseDeletion) return kErrorAccessDenied;
   if (node->switches.fakeDeletion) return kErrorSuccess;
   if (!node->subkeys.empty()) {

@@ -23,6 +23,8 @@ struct KeySwitches {
   bool refuseDeletion = false;        // deleting this key fails
   bool fakeDeletion = false;          // deletion reports success, key stays
   bool refuseValueDeletion = false;   // deleting a value of this key fails
+  bool dangling = false;              // listed, yet opens and deletes as missing
+                                      // (a link whose target is gone)
 };
 
 struct RegistryValue {

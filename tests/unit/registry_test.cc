@@ -26,7 +26,8 @@ void Build(sim::SimRegistry& r, const Entries& entries) {
   static const std::map<std::string, bool sim::KeySwitches::*> kSwitches = {
       {"read", &sim::KeySwitches::refuseRead}, {"full", &sim::KeySwitches::refuseFullAccess},
       {"delete", &sim::KeySwitches::refuseDeletion}, {"fake", &sim::KeySwitches::fakeDeletion},
-      {"values", &sim::KeySwitches::refuseValueDeletion}};
+      {"values", &sim::KeySwitches::refuseValueDeletion},
+      {"dangling", &sim::KeySwitches::dangling}};
   for (std::string entry : entries) {
     std::string flag;
     if (entry[0] == '!') {
@@ -138,6 +139,9 @@ const std::vector<RemovalCase> kRemovals = {
      "", true, "117 Trail ", {}},
     {"SubkeyThatNeverGoes", false, {"CU T\\A\\A1", "CU T\\B", "!delete CU T\\A"}, Op::kTree, "T",
      "", false, "117 T\\A", {"CU T\\A", "CU T\\B"}},
+    // Listed, yet missing when opened: it counts as gone, and comes again.
+    {"SubkeyThatOpensAsMissing", false, {"CU T\\A", "!dangling CU T\\A"}, Op::kTree, "T", "",
+     false, "117 T\\A", {"CU T\\A"}},
     {"RefusesReadingYetIsThere", false, {"CU T", "!read CU T"}, Op::kTree, "T", "", false,
      "115 T", {"CU T"}},
     {"DeletionReportedButKeyStays", false, {"CU T", "!fake CU T"}, Op::kTree, "T", "", false,
