@@ -36,16 +36,12 @@ CFileManagementPrompt::CFileManagementPrompt() : m_nMaxDepth(kMaxDepth) {
 }
 
 bool CFileManagementPrompt::DeleteFiles(const std::string& pattern) {
-  return DeleteMatching(pattern, Confirm::kBySearch);
-}
-
-bool CFileManagementPrompt::DeleteMatching(const std::string& pattern, Confirm confirm) {
   CCursorStringList names;
   // Nothing found at all: nothing to do.  Found, but nothing listed (only
   // directories, or only excluded names), leaves 142 recorded and nothing
   // to delete.
   if (!ListFilesIfAny(pattern, names)) return true;
-  return DeleteListed(pattern, names, confirm);
+  return DeleteListed(pattern, names, Confirm::kBySearch);
 }
 
 bool CFileManagementPrompt::DeleteListed(const std::string& pattern, CCursorStringList& names,
@@ -64,6 +60,10 @@ bool CFileManagementPrompt::DeleteListed(const std::string& pattern, CCursorStri
 
 bool CFileManagementPrompt::DeleteAsking(const std::string& path, bool lookAfterwards) {
   while (!(lookAfterwards ? RemoveFileForGood(path) : Os().RemoveFile(path))) {
+    // Listed a while ago, it may have gone since, which is all a deletion
+    // is for: asking the user about a file that is not there would only
+    // puzzle them.
+    if (!IsStillThere(path)) return true;
     if (!PromptRetry(kErrFileNotDeleted, path)) {
       SetError(kErrFileNotDeleted, path);
       return false;
@@ -130,9 +130,14 @@ bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory, Confirm con
       return false;
     }
   }
-  // Removing the subdirectories took time, and perhaps the user's answers to
-  // prompts: the files are listed as they are now.
-  return DeleteMatching(everything, confirm);
+  // The files are those the search found: listing them again would cost as
+  // much as all the listings of the subdirectories.  Removing those took
+  // time, and perhaps the user's answers to prompts; a file that has gone
+  // since counts as deleted, and one that has appeared is found by the look
+  // that confirms the deletions.
+  CCursorStringList names;
+  for (const FindEntry& file : found.files) names.AddHead(file.name);
+  return DeleteListed(everything, names, confirm);
 }
 
 bool CFileManagementPrompt::RemoveTree(const std::string& directory) {

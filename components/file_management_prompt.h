@@ -65,8 +65,6 @@ class CFileManagementPrompt : public CFileManagement {
   // EmptyDirectory on a directory just found to be there.
   bool EmptyExisting(const std::string& directory, Confirm confirm);
   bool EmptyLevel(const CTrimString& directory, Confirm confirm);
-  // DeleteFiles, its deletions confirmed as asked.
-  bool DeleteMatching(const std::string& pattern, Confirm confirm);
   // Deletes the listed names of the pattern's directory, as DeleteFiles does.
   bool DeleteListed(const std::string& pattern, CCursorStringList& names, Confirm confirm);
   // Deletes one file, asking Retry or Cancel while it fails; with

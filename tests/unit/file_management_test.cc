@@ -197,6 +197,25 @@ TEST_F(FileManagementTest, ADirectoryHoldingAnExcludedNameStaysWithoutAPrompt) {
   EXPECT_TRUE(Machine().Boxes().empty());
 }
 
+// A directory's files are deleted as its one search found them, once its
+// subdirectories are gone, which may take the user's answers: a file the
+// user deleted meanwhile is not asked about, and one that appeared
+// meanwhile goes too.
+TEST_F(FileManagementTest, FilesThatChangedWhileAPromptWasOpenAreTakenAsTheyAre) {
+  for (const char* file : {"SUB\\LOCK.DAT", "GONE.DAT", "OWN.DAT"}) {
+    Files().AddFile(std::string("C:\\TOP\\") + file);
+  }
+  Files().SetReadOnly("C:\\TOP\\SUB\\LOCK.DAT", true);
+  Machine().AnswerNextBox(kIdRetry, [this] {
+    Files().SetReadOnly("C:\\TOP\\SUB\\LOCK.DAT", false);
+    Files().RemoveFile("C:\\TOP\\GONE.DAT");
+    Files().AddFile("C:\\TOP\\NEW.DAT");
+  });
+  EXPECT_TRUE(m_files.EmptyDirectory("C:\\TOP"));
+  EXPECT_EQ(OnDrive(), (Paths{"C:\\TOP", "C:\\WINDOWS"}));
+  EXPECT_EQ(Machine().Boxes().size(), 1u);
+}
+
 // An installation directory without the product's uninstall program is
 // someone else's: nothing in it goes, but the task files and the marker,
 // which carry the product's own names, still do.
