@@ -77,7 +77,10 @@ const char* const kLeftOut[] = {
     "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
     "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES",
     "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS",
-    "HKLM\\SOFTWARE\\WOW6432NODE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS"};
+    "HKLM\\SOFTWARE\\WOW6432NODE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS",
+    // Written by Wine the first time a console program or the debugger
+    // runs in the prefix, which may fall between two snapshots.
+    "HKCU\\CONSOLE", "HKCU\\SOFTWARE\\WINE\\WINEDBG"};
 
 bool IsLeftOut(const std::string& path) {
   for (const std::string start : kLeftOut) {
