@@ -138,13 +138,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Trace("held", g.path);
   }
 
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = kWindowClass;
-  RegisterClassA(&wc);
+  standin::RegisterWindowClass(instance, kWindowClass, WindowProc, COLOR_WINDOW);
   const std::string file_name = g.path.substr(g.path.find_last_of('\\') + 1);
   HWND hwnd = CreateWindowExA(0, kWindowClass, (file_name + " - File Viewer").c_str(),
                               WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360, 120,

@@ -199,13 +199,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // can rely on the files being held.
   HoldFiles(*program, directory);
 
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = kWindowClass;
-  RegisterClassA(&wc);
+  standin::RegisterWindowClass(instance, kWindowClass, WindowProc, COLOR_WINDOW);
   HWND hwnd = CreateWindowExA(0, kWindowClass, program->title,
                               WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 400, 200, nullptr, nullptr,

@@ -124,4 +124,15 @@ std::string Hex(std::uintptr_t value) {
   return buffer;
 }
 
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure,
+                         int background) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}
+
 }  // namespace standin

@@ -1,5 +1,5 @@
 // Small helpers shared by the test stand-ins: trace lines, environment
-// options and a few string utilities.
+// options, a few string utilities and their window class.
 //
 // The stand-ins replace outside programs that KWUNINST drives, so that the
 // end-to-end tests can check what KWUNINST did to them (and when) by reading
@@ -45,6 +45,11 @@ std::string ToUpperAscii(std::string text);
 
 // "0x" followed by the hexadecimal value.
 std::string Hex(std::uintptr_t value);
+
+// Registers a plain top-level window class with the arrow cursor and the
+// system colour `background` (COLOR_WINDOW, COLOR_BTNFACE...).
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure,
+                         int background);
 
 }  // namespace standin
 

@@ -352,13 +352,7 @@ int Finish(int code) {
 }
 
 int RunRemoval(HINSTANCE instance, const std::string& mode) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = ProgressProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kProgressClass;
-  RegisterClassA(&wc);
+  standin::RegisterWindowClass(instance, kProgressClass, ProgressProc, COLOR_BTNFACE);
 
   // Centred in the work area, where the real uninstaller puts its dialog:
   // the status window of the program under test then shows over it.
