@@ -68,7 +68,8 @@ bool IsKept(const std::string& name) {
 void MinimalEmpty(const std::string& directory) {
   std::vector<FindEntry> entries;
   FindEntry entry;
-  const FindHandle search = Os().FindFirstEntry(directory + "\\*", &entry);
+  long error = kErrorSuccess;
+  const FindHandle search = Os().FindFirstEntry(directory + "\\*", &entry, &error);
   if (!search) return;
   do {
     if (entry.name != "." && entry.name != "..") entries.push_back(entry);

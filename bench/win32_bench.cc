@@ -86,10 +86,10 @@ class CBenchPlatform : public Win32Platform {
   long CloseRegistryKey(RegKey key) override {
     return Timed("RegCloseKey", [&] { return Win32Platform::CloseRegistryKey(key); });
   }
-  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override {
+  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry, long* error) override {
     const bool wildcard = pattern.find_first_of("*?") != std::string::npos;
     return Timed(wildcard ? "FindFirstFileA(listing)" : "FindFirstFileA(one name)",
-                 [&] { return Win32Platform::FindFirstEntry(pattern, entry); });
+                 [&] { return Win32Platform::FindFirstEntry(pattern, entry, error); });
   }
   bool FindNextEntry(FindHandle search, FindEntry* entry) override {
     return Timed("FindNextFileA", [&] { return Win32Platform::FindNextEntry(search, entry); });
@@ -103,11 +103,8 @@ class CBenchPlatform : public Win32Platform {
   bool RemoveEmptyDirectory(const std::string& path) override {
     return Timed("RemoveDirectoryA", [&] { return Win32Platform::RemoveEmptyDirectory(path); });
   }
-  bool IsExistingEntry(const std::string& path) override {
-    return Timed("GetFileAttributesA(entry)", [&] { return Win32Platform::IsExistingEntry(path); });
-  }
-  bool IsExistingDirectory(const std::string& path) override {
-    return Timed("GetFileAttributesA", [&] { return Win32Platform::IsExistingDirectory(path); });
+  long LookUpEntry(const std::string& path, std::uint32_t* attributes) override {
+    return Timed("GetFileAttributesA", [&] { return Win32Platform::LookUpEntry(path, attributes); });
   }
   long QueryRegistryValue(RegKey key, const std::string& name, std::uint32_t* type, unsigned char* data,
                           std::uint32_t* size) override {

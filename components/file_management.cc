@@ -17,6 +17,17 @@ bool IsDriveRoot(const std::string& path) {
          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
+bool EndsIn(const std::string& text, const char* characters) {
+  return !text.empty() && std::string(characters).find(text.back()) != std::string::npos;
+}
+
+// What the answer of a look by name says: only "not found" means nothing
+// is there.  A name too long for the call, or one it may not read, says
+// nothing about the entry.
+bool SaysNothingThere(long error) {
+  return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
 }  // namespace
 
 bool CFileManagement::s_bBudgetSet = false;
@@ -40,7 +51,11 @@ bool CFileManagement::Exists(const std::string& path) {
     // the installation directory is written that way: look for the
     // directory itself.
     while (!searched.empty() && searched.back() == '\\') searched.pop_back();
-    if (IsDriveRoot(searched)) return Os().IsExistingDirectory(searched + "\\");
+    if (IsDriveRoot(searched)) {
+      std::uint32_t attributes = 0;
+      return Os().LookUpEntry(searched + "\\", &attributes) == kErrorSuccess &&
+             (attributes & kFileAttributeDirectory) != 0;
+    }
     if (searched.empty()) return false;
   }
   ScopedFind search;
@@ -65,7 +80,10 @@ void CFileManagement::Search(const std::string& pattern, SearchResult& result) {
   std::string lastFile;
   ScopedFind search;
   FindEntry entry;
-  if (!search.First(pattern, &entry)) return;
+  if (!search.First(pattern, &entry)) {
+    result.looked = search.FoundNothing();
+    return;
+  }
   do {
     // Exactly as found: a name may begin with a blank, and the trimmed
     // name would be another entry's, or nobody's.
@@ -136,10 +154,25 @@ bool CFileManagement::IsBusy(const std::string& path) {
 bool CFileManagement::RemoveFileForGood(const std::string& path) {
   // A deletion reported done is believed only once the file cannot be
   // found: a resident guard or a synchronising tool may put it straight back.
-  return Os().RemoveFile(path) && !IsStillThere(path);
+  return ReachesItself(path) && Os().RemoveFile(path) && !IsThere(path);
 }
 
-bool CFileManagement::IsStillThere(const std::string& path) {
+bool CFileManagement::ReachesItself(const std::string& path) {
+  // The ANSI calls drop the dots at the end of every name on the way and
+  // the blanks at the end of the last one: "DATA." would be read as "DATA",
+  // another file or none.
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type end = path.find('\\', start);
+    const std::string name = path.substr(start, end - start);
+    const bool last = end == std::string::npos;
+    if (!IsSelfOrParent(name) && EndsIn(name, last ? ". " : ".")) return false;
+    if (last) return true;
+    start = end + 1;
+  }
+}
+
+bool CFileManagement::IsThere(const std::string& path) {
   // A path that names one entry is looked at by its name: a search, as
   // Exists makes, costs several calls for every file deleted.  Patterns,
   // paths that end in a backslash, "." and ".." keep Exists's own rules.
@@ -148,12 +181,31 @@ bool CFileManagement::IsStillThere(const std::string& path) {
   if (name.empty() || IsSelfOrParent(name) || path.find_first_of("*?") != std::string::npos) {
     return Exists(path);
   }
-  return Os().IsExistingEntry(path);
+  if (!ReachesItself(path)) return IsListed(path);
+  std::uint32_t attributes = 0;
+  return !SaysNothingThere(Os().LookUpEntry(path, &attributes));
+}
+
+bool CFileManagement::IsListed(const std::string& path) {
+  // A name that no path reaches is seen only in its directory's listing.
+  const std::string::size_type lastBackslash = path.rfind('\\');
+  const std::string directory = lastBackslash == std::string::npos ? "" : path.substr(0, lastBackslash);
+  const std::string name = path.substr(lastBackslash + 1);
+  ScopedFind search;
+  FindEntry entry;
+  if (!search.First(directory.empty() ? "*" : directory + "\\*", &entry)) {
+    // Only a directory that is reached and not there holds nothing.
+    return !(search.FoundNothing() && ReachesItself(directory));
+  }
+  do {
+    if (EqualsNoCase(entry.name, name)) return true;
+  } while (search.Next(&entry));
+  return false;
 }
 
 bool CFileManagement::DeleteFile(const std::string& path) {
-  if (!Exists(path)) return true;
-  Os().ClearReadOnly(path);
+  if (!IsThere(path)) return true;
+  if (ReachesItself(path)) Os().ClearReadOnly(path);
   if (RemoveFileForGood(path)) return true;
   SetError(kErrFileNotDeleted, path);
   return false;

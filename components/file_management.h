@@ -45,7 +45,8 @@ class CFileManagement : public CErrorInfo {
 
   // Deletes a file, clearing its read-only attribute first.  True when it is
   // gone (or was never there); 113 with the path otherwise, also when the
-  // deletion was reported but the file is still there.
+  // deletion was reported but the file is still there, and when no path
+  // reaches it (see IsThere).
   bool DeleteFile(const std::string& path);
 
   // Waits in one-second pauses until the file is free.  A non-zero budget
@@ -65,8 +66,17 @@ class CFileManagement : public CErrorInfo {
  protected:
   // Deletes the file; true only when it is then gone.  Records nothing.
   bool RemoveFileForGood(const std::string& path);
-  // Exists for a path just deleted.
-  bool IsStillThere(const std::string& path);
+  // Whether the entry is there, for a path that a listing gave or a
+  // deletion was meant for.  Only "not found" counts as gone: a look that
+  // fails for any other reason (a path too long for the ANSI calls) leaves
+  // the entry there.  A name that no path reaches is looked for in its
+  // directory's listing.
+  bool IsThere(const std::string& path);
+  // Whether the ANSI file calls, given the path, reach the entry it names
+  // rather than another or none: not when a name on the way ends in a dot,
+  // or the last one in a dot or a blank.  Such an entry is never handed to
+  // a call that removes: it would remove another.
+  static bool ReachesItself(const std::string& path);
 
   // One search of a pattern, sorted out as the listings sort it: the
   // subdirectories and the files that ListDirectories and ListFiles would
@@ -75,6 +85,7 @@ class CFileManagement : public CErrorInfo {
     std::vector<FindEntry> directories;
     std::vector<FindEntry> files;
     bool anyEntry = false;  // what Exists(pattern) answers
+    bool looked = true;     // false: the search could not look at all
   };
   // Records nothing.
   void Search(const std::string& pattern, SearchResult& result);
@@ -86,6 +97,8 @@ class CFileManagement : public CErrorInfo {
 
  private:
   bool List(const std::string& pattern, CCursorStringList& list, bool directories);
+  // IsThere for a name that no path reaches.
+  bool IsListed(const std::string& path);
 
   // One waiting budget for the whole program, shared by every object.
   static bool s_bBudgetSet;

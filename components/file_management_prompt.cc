@@ -59,11 +59,14 @@ bool CFileManagementPrompt::DeleteListed(const std::string& pattern, CCursorStri
 }
 
 bool CFileManagementPrompt::DeleteAsking(const std::string& path, bool lookAfterwards) {
-  while (!(lookAfterwards ? RemoveFileForGood(path) : Os().RemoveFile(path))) {
+  // A file that no path reaches is never deleted through one: the call
+  // would delete another.  It is asked about like any file that will not go.
+  const bool reached = ReachesItself(path);
+  while (!(reached && (lookAfterwards ? RemoveFileForGood(path) : Os().RemoveFile(path)))) {
     // Listed a while ago, it may have gone since, which is all a deletion
     // is for: asking the user about a file that is not there would only
     // puzzle them.
-    if (!IsStillThere(path)) return true;
+    if (!IsThere(path)) return true;
     if (!PromptRetry(kErrFileNotDeleted, path)) {
       SetError(kErrFileNotDeleted, path);
       return false;
@@ -114,6 +117,14 @@ bool CFileManagementPrompt::EmptyLevel(const CTrimString& directory, Confirm con
   // second search could see.
   SearchResult found;
   Search(everything, found);
+  if (!found.looked) {
+    // Too long a path to list.  A directory that is removed next fails
+    // there, and the user is asked about it; one that stays can only say
+    // so here.
+    if (confirm == Confirm::kByRemoval) return true;
+    SetError(kErrNoFiles, everything);
+    return false;
+  }
   if (found.directories.empty()) {
     // No subdirectory leaves 141 recorded and nothing to remove.
     SetError(kErrNoDirectories, everything);
@@ -145,13 +156,14 @@ bool CFileManagementPrompt::RemoveTree(const std::string& directory) {
   // A link shows another directory's contents, which are not this tree's to
   // remove, wherever they lie: the link goes, its target stays untouched.
   if (IsDirectoryLink(directory)) return RemoveDirectory(directory);
+  if (!ReachesItself(directory)) return AskUntilRemoved(directory);
   if (!EmptyDirectory(directory)) return false;
   // Emptied, it can still hold what is to stay: an excluded name (the
   // uninstall program, its log, a file whose retry the user cancelled).
   // Then the directory stays with it.  Its removal could only fail, Retry
   // after Retry, and the Cancel that ends it would leave the rest of the
   // emptying undone.
-  if (Exists(CTrimString(directory).JoinPath("*.*"))) return true;
+  if (KeepsForExcluded(directory)) return true;
   return RemoveDirectory(directory);
 }
 
@@ -159,6 +171,9 @@ bool CFileManagementPrompt::RemoveFoundTree(const std::string& directory, const 
   // As RemoveTree, the search's entry standing in for its looks at the
   // directory: it is there, and the entry tells whether it is a link.
   if (entry.IsReparsePoint()) return RemoveDirectory(directory);
+  // Neither what is in it nor the directory itself can be reached by name:
+  // the user is asked, as about any directory that will not go.
+  if (!ReachesItself(directory)) return AskUntilRemoved(directory);
   if (!EmptyExisting(directory, Confirm::kByRemoval)) return false;
   // Emptied, it normally goes at once, which proves every deletion in it
   // done; only one that will not go is looked into.  A file that came back
@@ -168,26 +183,45 @@ bool CFileManagementPrompt::RemoveFoundTree(const std::string& directory, const 
   const CTrimString everything = CTrimString(directory).JoinPath("*.*");
   if (!DeleteStillThere(everything)) return false;
   if (Os().RemoveEmptyDirectory(directory)) return true;
-  if (Exists(everything)) return true;
+  if (KeepsForExcluded(directory)) return true;
   return AskUntilRemoved(directory);
+}
+
+bool CFileManagementPrompt::KeepsForExcluded(const std::string& directory) {
+  // Kept without a word only on the evidence of a listing: anything else
+  // in it, or a listing that cannot be made, is asked about.
+  CTrimString path = directory;
+  path.StripTrailingBackslashes();
+  SearchResult found;
+  Search(path.JoinPath("*.*"), found);
+  if (!found.looked || !found.anyEntry || !found.directories.empty() || !found.files.empty()) {
+    return false;
+  }
+  // Left out from now on, like what it holds, so that the directory above
+  // it is kept too.
+  AddExclusion(path);
+  return true;
 }
 
 bool CFileManagementPrompt::RemoveDirectory(const std::string& directory) {
   // Removed at once: the callers have just emptied it or seen it.
-  if (Os().RemoveEmptyDirectory(directory)) return true;
+  if (ReachesItself(directory) && Os().RemoveEmptyDirectory(directory)) return true;
   return AskUntilRemoved(directory);
 }
 
 bool CFileManagementPrompt::AskUntilRemoved(const std::string& directory) {
   // Only a removal that failed asks whether the directory was there at all,
-  // since one that is gone counts as removed.
-  if (!Exists(directory)) return true;
-  do {
+  // since one that is gone counts as removed.  A directory that no path
+  // reaches is never removed through one; a Retry looks again whether
+  // somebody else removed it.
+  const bool reached = ReachesItself(directory);
+  while (IsThere(directory)) {
     if (!PromptRetry(kErrDirectoryNotRemoved, directory)) {
       SetError(kErrDirectoryNotRemoved, directory);
       return false;
     }
-  } while (!Os().RemoveEmptyDirectory(directory));
+    if (reached && Os().RemoveEmptyDirectory(directory)) return true;
+  }
   return true;
 }
 

@@ -78,6 +78,9 @@ class CFileManagementPrompt : public CFileManagement {
   bool RemoveFoundTree(const std::string& directory, const FindEntry& entry);
   // RemoveDirectory once its first removal has failed.
   bool AskUntilRemoved(const std::string& directory);
+  // Whether a listing of the directory shows entries, every one of them
+  // excluded: then the directory is kept without asking, and excluded too.
+  bool KeepsForExcluded(const std::string& directory);
   // Whether the path names a reparse point (junction, symbolic link, mount
   // point) rather than a directory of its own.
   bool IsDirectoryLink(const std::string& path);

@@ -22,9 +22,11 @@ namespace kw {
 // Result codes of the registry calls.
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorPathNotFound = 3;
 constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorInvalidHandle = 6;
 constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorFilenameExcedRange = 206;  // the ANSI file calls, past MAX_PATH
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 constexpr long kErrorKeyDeleted = 1018;
@@ -59,10 +61,16 @@ constexpr std::uint32_t kSuspendFailed = 0xFFFFFFFFu;
 
 // Attribute bits of a directory entry.
 constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
+constexpr std::uint32_t kFileAttributeHidden = 0x02;
+constexpr std::uint32_t kFileAttributeSystem = 0x04;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+constexpr std::uint32_t kFileAttributeArchive = 0x20;
+constexpr std::uint32_t kFileAttributeNormal = 0x80;  // none of the others
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
 // Longest path the ANSI file calls accept, terminating zero included.
+// Longer ones fail with kErrorFilenameExcedRange, yet a directory listing
+// still shows the entries they would name.
 constexpr std::size_t kMaxPath = 260;
 
 // ---------------------------------------------------------------------------
@@ -247,9 +255,18 @@ class Platform {
   virtual void DestroyWindowNow(WindowHandle window) = 0;
 
   // --- Files and directories ----------------------------------------------
+  //
+  // Paths are read as the ANSI calls read them: a path of kMaxPath
+  // characters or more fails, and the dots at the end of every name and the
+  // blanks at the end of the last one are dropped, so "DATA." names "DATA"
+  // (or nothing).  An entry whose name ends so is still listed by a search
+  // of its directory, under its own name.
 
-  // FindFirstFileA: no handle when nothing matches.
-  virtual FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) = 0;
+  // FindFirstFileA: no handle when nothing matches, and then *error says
+  // why: kErrorFileNotFound or kErrorPathNotFound when there is nothing to
+  // find, anything else when the search could not look.
+  virtual FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry,
+                                    long* error) = 0;
   // FindNextFileA: false when no further entry follows.
   virtual bool FindNextEntry(FindHandle search, FindEntry* entry) = 0;
   virtual void FindClose(FindHandle search) = 0;
@@ -271,12 +288,13 @@ class Platform {
   virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;
   // The runtime's _chmod(path, _S_IWRITE): clears the read-only attribute.
   virtual bool ClearReadOnly(const std::string& path) = 0;
-  // Whether the path names an existing directory (GetFileAttributesA).
-  virtual bool IsExistingDirectory(const std::string& path) = 0;
-  // Whether the path names an existing file or directory, a link counting
-  // as itself (GetFileAttributesA): one look at one name, where a search
-  // costs several calls.
-  virtual bool IsExistingEntry(const std::string& path) = 0;
+  // SetFileAttributesA: read-only, hidden, system and archive as given.
+  virtual bool SetEntryAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  // GetFileAttributesA: one look at one name (a link counting as itself),
+  // where a search costs several calls.  kErrorSuccess with *attributes
+  // filled, or the error: only kErrorFileNotFound and kErrorPathNotFound
+  // say that nothing is there.
+  virtual long LookUpEntry(const std::string& path, std::uint32_t* attributes) = 0;
   // RemoveDirectoryA: empty directories only.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.

@@ -58,11 +58,20 @@ class ScopedFind {
   ScopedFind(const ScopedFind&) = delete;
   ScopedFind& operator=(const ScopedFind&) = delete;
 
-  // Starts a search; false (and no handle) when nothing matches.
+  // Starts a search; false (and no handle) when nothing matches, and then
+  // Error() tells why.
   bool First(const std::string& pattern, FindEntry* entry) {
     Close();
-    m_handle = Os().FindFirstEntry(pattern, entry);
+    m_handle = Os().FindFirstEntry(pattern, entry, &m_error);
     return static_cast<bool>(m_handle);
+  }
+  // The reason the last First found nothing: kErrorFileNotFound or
+  // kErrorPathNotFound when there was nothing, anything else when the
+  // search could not look (a path too long for it).
+  long Error() const { return m_error; }
+  // Whether the last First looked and found nothing there.
+  bool FoundNothing() const {
+    return m_error == kErrorFileNotFound || m_error == kErrorPathNotFound;
   }
   bool Next(FindEntry* entry) { return m_handle && Os().FindNextEntry(m_handle, entry); }
 
@@ -73,6 +82,7 @@ class ScopedFind {
 
  private:
   FindHandle m_handle;
+  long m_error = kErrorSuccess;
 };
 
 // A file opened with all sharing denied.

@@ -10,7 +10,7 @@ struct SimFileSystem::Node {
   std::string name;
   std::weak_ptr<Node> parent;
   bool isDirectory = false;
-  bool readOnly = false;
+  std::uint32_t attributes = 0;  // read-only, hidden and system
   std::string linkTarget;  // non-empty for a directory link
   std::string content;
   std::vector<std::shared_ptr<Node>> children;  // sorted by name, ignoring case
@@ -35,7 +35,9 @@ struct SimFileSystem::Node {
 
 namespace {
 
-constexpr std::uint32_t kFileAttributeArchive = 0x20;
+// The attributes a file keeps for itself; the others describe its kind.
+constexpr std::uint32_t kOwnAttributes =
+    kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem;
 
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
@@ -107,16 +109,47 @@ std::string SimFileSystem::FullPath(const std::string& path) const {
   std::string full = "C:";
   for (const std::string& name : names) full += "\\" + name;
   if (names.empty()) full += "\\";
-  if (full.size() >= kMaxPath) return std::string();
   return full;
 }
 
 bool SimFileSystem::Components(const std::string& path, std::vector<std::string>* names) const {
-  if (path.size() >= kMaxPath) return false;
   const std::string full = FullPath(path);
   if (full.empty()) return false;
   *names = SplitPath(full.substr(2));
   return true;
+}
+
+namespace {
+
+// The name as the ANSI calls read it: without the dots at its end, and for
+// the last name of a path also without the blanks.  A name of nothing but
+// dots and blanks stays as it is.
+std::string AnsiName(std::string name, bool last) {
+  const std::string dropped = last ? ". " : ".";
+  const std::string::size_type keep = name.find_last_not_of(dropped);
+  if (keep != std::string::npos) name.erase(keep + 1);
+  return name;
+}
+
+}  // namespace
+
+long SimFileSystem::AnsiComponents(const std::string& path, std::vector<std::string>* names) const {
+  // Too long as given, or once the current directory is put in front.
+  if (path.size() >= kMaxPath) return kErrorFilenameExcedRange;
+  if (!Components(path, names)) return kErrorPathNotFound;
+  if (FullPath(path).size() >= kMaxPath) return kErrorFilenameExcedRange;
+  const bool endsInSeparator = !path.empty() && path.back() == '\\';
+  for (std::size_t i = 0; i < names->size(); ++i) {
+    (*names)[i] = AnsiName((*names)[i], i + 1 == names->size() && !endsInSeparator);
+  }
+  return kErrorSuccess;
+}
+
+std::shared_ptr<SimFileSystem::Node> SimFileSystem::AnsiLookup(const std::string& path,
+                                                               bool followLast) const {
+  std::vector<std::string> names;
+  if (AnsiComponents(path, &names) != kErrorSuccess) return nullptr;
+  return LookupNames(names, followLast);
 }
 
 std::shared_ptr<SimFileSystem::Node> SimFileSystem::Resolve(std::shared_ptr<Node> node) const {
@@ -195,6 +228,14 @@ void SimFileSystem::AddDirectory(const std::string& path) {
   if (Components(path, &names)) MakeDirectories(names);
 }
 
+void SimFileSystem::Erase(const std::string& path) {
+  std::vector<std::string> names;
+  if (!Components(path, &names) || names.empty()) return;
+  std::shared_ptr<Node> node = LookupNames(names, false);
+  if (!node) return;
+  if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
+}
+
 void SimFileSystem::AddDirectoryLink(const std::string& path, const std::string& target) {
   std::vector<std::string> names;
   if (!Components(path, &names) || names.empty()) return;
@@ -210,12 +251,19 @@ void SimFileSystem::AddDirectoryLink(const std::string& path, const std::string&
 }
 
 void SimFileSystem::SetReadOnly(const std::string& path, bool readOnly) {
-  if (std::shared_ptr<Node> node = Lookup(path)) node->readOnly = readOnly;
+  if (std::shared_ptr<Node> node = Lookup(path)) {
+    node->attributes = readOnly ? node->attributes | kFileAttributeReadOnly
+                                : node->attributes & ~kFileAttributeReadOnly;
+  }
 }
 
-bool SimFileSystem::IsReadOnly(const std::string& path) const {
+void SimFileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  if (std::shared_ptr<Node> node = Lookup(path)) node->attributes = attributes & kOwnAttributes;
+}
+
+std::uint32_t SimFileSystem::Attributes(const std::string& path) const {
   std::shared_ptr<Node> node = Lookup(path);
-  return node && node->readOnly;
+  return node ? AttributesOf(*node) : 0;
 }
 
 std::uint32_t SimFileSystem::Hold(const std::string& path, const std::string& holder, bool shareDelete) {
@@ -277,6 +325,26 @@ std::string SimFileSystem::Content(const std::string& path) const {
   return node ? node->content : std::string();
 }
 
+std::uint32_t SimFileSystem::AttributesOf(const Node& node) {
+  std::uint32_t attributes = node.attributes;
+  attributes |= node.isDirectory ? kFileAttributeDirectory : kFileAttributeArchive;
+  if (!node.linkTarget.empty()) attributes |= kFileAttributeReparsePoint;
+  return attributes;
+}
+
+namespace {
+
+// The attribute letters of a file, as DIR /A shows them.
+std::string Letters(std::uint32_t attributes) {
+  std::string letters;
+  if (attributes & kFileAttributeReadOnly) letters += 'R';
+  if (attributes & kFileAttributeHidden) letters += 'H';
+  if (attributes & kFileAttributeSystem) letters += 'S';
+  return letters;
+}
+
+}  // namespace
+
 std::vector<std::string> SimFileSystem::Dump() const {
   std::vector<std::string> lines;
   ForEachNode(m_root, [&](const std::shared_ptr<Node>& node) {
@@ -287,8 +355,9 @@ std::vector<std::string> SimFileSystem::Dump() const {
     } else if (node->isDirectory) {
       lines.push_back("D " + path);
     } else {
+      const std::string letters = Letters(node->attributes);
       lines.push_back("F " + path + " " + std::to_string(node->content.size()) +
-                      (node->readOnly ? " R" : ""));
+                      (letters.empty() ? "" : " " + letters));
     }
   });
   return lines;
@@ -301,24 +370,35 @@ std::map<std::string, std::string> SimFileSystem::Snapshot() const {
     if (!node->linkTarget.empty()) {
       entries[PathOf(node)] = "L " + node->linkTarget;
     } else {
-      const std::string kind = node->isDirectory ? "D" : "F";
-      entries[PathOf(node)] = kind + (node->readOnly ? "R" : " ") + node->content;
+      std::string letters = Letters(node->attributes);
+      letters.resize(kSnapshotAttributeWidth, ' ');
+      entries[PathOf(node)] = (node->isDirectory ? "D" : "F") + letters + node->content;
     }
   });
   return entries;
 }
 
-FindHandle SimFileSystem::FindFirst(const std::string& pattern, FindEntry* entry) {
+FindHandle SimFileSystem::FindFirst(const std::string& pattern, FindEntry* entry, long* error) {
   // A path that ends in a backslash names no entry: the search finds nothing,
   // as FindFirstFileA does on Windows.
-  if (pattern.empty() || pattern.back() == '\\' || pattern.size() >= kMaxPath) return FindHandle{};
-  const std::string::size_type lastBackslash = pattern.rfind('\\');
-  const std::string directoryPart =
-      lastBackslash == std::string::npos ? std::string(".") : pattern.substr(0, lastBackslash + 1);
-  const std::string namePattern =
-      lastBackslash == std::string::npos ? pattern : pattern.substr(lastBackslash + 1);
-  std::shared_ptr<Node> directory = Lookup(directoryPart);
-  if (!directory || !directory->isDirectory) return FindHandle{};
+  if (pattern.empty() || pattern.back() == '\\') {
+    *error = kErrorFileNotFound;
+    return FindHandle{};
+  }
+  std::vector<std::string> names;
+  *error = AnsiComponents(pattern, &names);
+  if (*error != kErrorSuccess) return FindHandle{};
+  if (names.empty()) {
+    *error = kErrorFileNotFound;  // the root itself
+    return FindHandle{};
+  }
+  const std::string namePattern = names.back();
+  names.pop_back();
+  std::shared_ptr<Node> directory = LookupNames(names, true);
+  if (!directory || !directory->isDirectory) {
+    *error = kErrorPathNotFound;
+    return FindHandle{};
+  }
 
   std::vector<FindEntry> found;
   if (HasWildcard(namePattern)) {
@@ -328,19 +408,15 @@ FindHandle SimFileSystem::FindFirst(const std::string& pattern, FindEntry* entry
       }
     }
     for (const auto& child : directory->children) {
-      if (!WildcardMatch(namePattern, child->name)) continue;
-      std::uint32_t attributes = child->isDirectory ? kFileAttributeDirectory : kFileAttributeArchive;
-      if (child->readOnly) attributes |= kFileAttributeReadOnly;
-      if (!child->linkTarget.empty()) attributes |= kFileAttributeReparsePoint;
-      found.push_back(FindEntry{child->name, attributes});
+      if (WildcardMatch(namePattern, child->name)) found.push_back(FindEntry{child->name, AttributesOf(*child)});
     }
   } else if (std::shared_ptr<Node> child = directory->Child(namePattern)) {
-    std::uint32_t attributes = child->isDirectory ? kFileAttributeDirectory : kFileAttributeArchive;
-    if (child->readOnly) attributes |= kFileAttributeReadOnly;
-    if (!child->linkTarget.empty()) attributes |= kFileAttributeReparsePoint;
-    found.push_back(FindEntry{child->name, attributes});
+    found.push_back(FindEntry{child->name, AttributesOf(*child)});
   }
-  if (found.empty()) return FindHandle{};
+  if (found.empty()) {
+    *error = kErrorFileNotFound;
+    return FindHandle{};
+  }
   *entry = found.front();
   found.erase(found.begin());
   const std::uintptr_t handle = m_nextHandle;
@@ -359,6 +435,24 @@ bool SimFileSystem::FindNext(FindHandle search, FindEntry* entry) {
 
 void SimFileSystem::FindClose(FindHandle search) { m_searches.erase(search.value); }
 
+long SimFileSystem::LookUp(const std::string& path, std::uint32_t* attributes) const {
+  std::vector<std::string> names;
+  const long error = AnsiComponents(path, &names);
+  if (error != kErrorSuccess) return error;
+  if (names.empty()) {
+    *attributes = kFileAttributeDirectory;  // the root
+    return kErrorSuccess;
+  }
+  const std::string leaf = names.back();
+  names.pop_back();
+  std::shared_ptr<Node> directory = LookupNames(names, true);
+  if (!directory || !directory->isDirectory) return kErrorPathNotFound;
+  std::shared_ptr<Node> node = directory->Child(leaf);
+  if (!node) return kErrorFileNotFound;
+  *attributes = AttributesOf(*node);
+  return kErrorSuccess;
+}
+
 void SimFileSystem::FailCall(FileCall call, int nth) {
   m_failingCalls.insert({call, m_callCounts[call] + nth});
 }
@@ -374,7 +468,7 @@ bool SimFileSystem::CallFails(FileCall call) {
 FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mode) {
   if (CallFails(FileCall::kOpen)) return FileHandle{};
   std::vector<std::string> names;
-  if (!Components(path, &names) || names.empty()) return FileHandle{};
+  if (AnsiComponents(path, &names) != kErrorSuccess || names.empty()) return FileHandle{};
   std::shared_ptr<Node> node = LookupNames(names, true);
   if (node && mode == FileOpenMode::kReadWriteCreateNew) return FileHandle{};
   if (!node) {
@@ -392,7 +486,7 @@ FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mo
   const bool writable =
       mode == FileOpenMode::kReadWriteTruncate || mode == FileOpenMode::kReadWriteCreateNew;
   if (writable) {
-    if (node->readOnly) return FileHandle{};
+    if (node->attributes & kFileAttributeReadOnly) return FileHandle{};
     node->content.clear();
   }
   const std::uint32_t holdId = m_nextHold++;
@@ -436,10 +530,10 @@ void SimFileSystem::CloseFile(FileHandle file) {
 
 bool SimFileSystem::RemoveFile(const std::string& path) {
   if (CallFails(FileCall::kRemove)) return false;
-  std::vector<std::string> names;
-  if (!Components(path, &names) || names.empty()) return false;
-  std::shared_ptr<Node> node = LookupNames(names, false);
-  if (!node || node->isDirectory || node->readOnly) return false;
+  std::shared_ptr<Node> node = AnsiLookup(path, false);
+  if (!node || node == m_root || node->isDirectory || (node->attributes & kFileAttributeReadOnly)) {
+    return false;
+  }
   for (const FileHold& hold : node->holds) {
     if (!hold.shareDelete) return false;
   }
@@ -452,8 +546,8 @@ bool SimFileSystem::Move(const std::string& from, const std::string& to) {
   if (CallFails(FileCall::kMove)) return false;
   std::vector<std::string> fromNames;
   std::vector<std::string> toNames;
-  if (!Components(from, &fromNames) || fromNames.empty() || !Components(to, &toNames) ||
-      toNames.empty()) {
+  if (AnsiComponents(from, &fromNames) != kErrorSuccess || fromNames.empty() ||
+      AnsiComponents(to, &toNames) != kErrorSuccess || toNames.empty()) {
     return false;
   }
   std::shared_ptr<Node> node = LookupNames(fromNames, false);
@@ -480,9 +574,17 @@ bool SimFileSystem::Move(const std::string& from, const std::string& to) {
 }
 
 bool SimFileSystem::ClearReadOnly(const std::string& path) {
-  std::shared_ptr<Node> node = Lookup(path);
+  std::shared_ptr<Node> node = AnsiLookup(path, true);
   if (!node) return false;
-  node->readOnly = false;
+  node->attributes &= ~kFileAttributeReadOnly;
+  return true;
+}
+
+bool SimFileSystem::SetEntryAttributes(const std::string& path, std::uint32_t attributes) {
+  if (CallFails(FileCall::kSetAttributes)) return false;
+  std::shared_ptr<Node> node = AnsiLookup(path, false);
+  if (!node || node == m_root) return false;
+  node->attributes = attributes & kOwnAttributes;
   return true;
 }
 
@@ -500,10 +602,10 @@ bool SimFileSystem::IsBusyDirectory(const std::shared_ptr<Node>& node) const {
 }
 
 bool SimFileSystem::RemoveEmptyDirectory(const std::string& path) {
-  std::vector<std::string> names;
-  if (!Components(path, &names) || names.empty()) return false;
-  std::shared_ptr<Node> node = LookupNames(names, false);
-  if (!node || !node->isDirectory || node->readOnly) return false;
+  std::shared_ptr<Node> node = AnsiLookup(path, false);
+  if (!node || node == m_root || !node->isDirectory || (node->attributes & kFileAttributeReadOnly)) {
+    return false;
+  }
   // A link goes by itself, whatever its target holds.
   if (node->linkTarget.empty() && (!node->children.empty() || IsBusyDirectory(node))) return false;
   if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
@@ -511,9 +613,14 @@ bool SimFileSystem::RemoveEmptyDirectory(const std::string& path) {
 }
 
 bool SimFileSystem::ChangeDirectory(const std::string& path) {
-  std::shared_ptr<Node> node = Lookup(path);
+  std::vector<std::string> names;
+  if (AnsiComponents(path, &names) != kErrorSuccess) return false;
+  std::shared_ptr<Node> node = LookupNames(names, true);
   if (!node || !node->isDirectory) return false;
-  m_currentDirectory = FullPath(path);
+  // The path as given, not where a link leads.
+  m_currentDirectory = "C:";
+  for (const std::string& name : names) m_currentDirectory += "\\" + name;
+  if (names.empty()) m_currentDirectory += "\\";
   return true;
 }
 

@@ -2,8 +2,10 @@
 // program depends on: names compare without regard to case and keep their
 // case; directory listings give "." and ".." first (except in the root) and
 // then the entries in a stable order; * and ? match as FindFirstFile matches
-// them; paths of MAX_PATH characters or more fail; a read-only file cannot be
-// deleted; a file held open elsewhere cannot be opened exclusively or moved;
+// them; the port's calls read paths as the ANSI calls do (MAX_PATH characters
+// or more fail, dots and blanks at the ends of names are dropped) while the
+// set-up takes names as they are, so that a listing can show what no path
+// reaches; a read-only file cannot be deleted; a file held open elsewhere cannot be opened exclusively or moved;
 // a move never replaces an entry; directory links are reparse points whose
 // contents are those of their target.
 #ifndef KWUNINST_PLATFORM_SIM_SIM_FILES_H_
@@ -24,7 +26,7 @@
 namespace kw::sim {
 
 // The port's file calls that a test can make fail.
-enum class FileCall { kOpen, kWrite, kMove, kRemove };
+enum class FileCall { kOpen, kWrite, kMove, kRemove, kSetAttributes };
 
 // Who holds a file open, and whether the holder lets others delete it.
 struct FileHold {
@@ -39,13 +41,20 @@ class SimFileSystem {
   ~SimFileSystem();
 
   // --- Setting up and inspecting the machine ------------------------------
+  // Paths here are taken as they are, of any length, as the \\?\ paths of
+  // the wide calls are.
   // Creates the file and any missing directories on its way.
   void AddFile(const std::string& path, const std::string& content = std::string());
   void AddDirectory(const std::string& path);
+  // Removes the entry with everything below it, whatever holds it.
+  void Erase(const std::string& path);
   // A directory link (junction) at path that shows the contents of target.
   void AddDirectoryLink(const std::string& path, const std::string& target);
   void SetReadOnly(const std::string& path, bool readOnly);
-  bool IsReadOnly(const std::string& path) const;
+  // Read-only, hidden and system; the other bits are ignored.
+  void SetAttributes(const std::string& path, std::uint32_t attributes);
+  // As a search reports them; 0 when there is no such entry.
+  std::uint32_t Attributes(const std::string& path) const;
   // Holds the file open as another program would; returns the hold's id.
   std::uint32_t Hold(const std::string& path, const std::string& holder, bool shareDelete = false);
   void Release(std::uint32_t holdId);
@@ -58,13 +67,14 @@ class SimFileSystem {
   bool IsDirectory(const std::string& path) const;
   std::string Content(const std::string& path) const;
   // Every entry of the drive, one line each ("D " for directories, "L " for
-  // links, "F " for files with their size and R when read-only), sorted: for
-  // comparing whole drive states.
+  // links, "F " for files with their size and R, H, S for their
+  // attributes), sorted: for comparing whole drive states.
   std::vector<std::string> Dump() const;
-  // Every entry of the drive by its full path: "D ", "L " and its target, or
-  // "F " (or "FR" when read-only) and the file's bytes; for telling exactly
-  // what a run changed.
+  // Every entry of the drive by its full path: "L " and its target, or "D"
+  // or "F", the attribute letters (R, H, S) padded to kSnapshotAttributeWidth,
+  // and a file's bytes; for telling exactly what a run changed.
   std::map<std::string, std::string> Snapshot() const;
+  static constexpr std::size_t kSnapshotAttributeWidth = 3;
   std::size_t OpenHandleCount() const { return m_files.size() + m_searches.size(); }
 
   // The full form of a path as the program's current directory resolves it
@@ -91,7 +101,7 @@ class SimFileSystem {
   void RestoreAfterRemoval(const std::string& path);
 
   // --- The port's file calls ----------------------------------------------
-  FindHandle FindFirst(const std::string& pattern, FindEntry* entry);
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry, long* error);
   bool FindNext(FindHandle search, FindEntry* entry);
   void FindClose(FindHandle search);
   FileHandle OpenExclusive(const std::string& path, FileOpenMode mode);
@@ -101,6 +111,8 @@ class SimFileSystem {
   bool RemoveFile(const std::string& path);
   bool Move(const std::string& from, const std::string& to);
   bool ClearReadOnly(const std::string& path);
+  bool SetEntryAttributes(const std::string& path, std::uint32_t attributes);
+  long LookUp(const std::string& path, std::uint32_t* attributes) const;
   bool RemoveEmptyDirectory(const std::string& path);
   bool ChangeDirectory(const std::string& path);
   const std::string& CurrentDirectory() const { return m_currentDirectory; }
@@ -115,11 +127,16 @@ class SimFileSystem {
     bool writable = false;
   };
 
-  // Splits a full path into its names below the drive root; false when the
-  // path is not on drive C: or is too long.
+  // Splits a full path into its names below the drive root, as they are;
+  // false when the path is not on drive C:.
   bool Components(const std::string& path, std::vector<std::string>* names) const;
+  // The same as the ANSI calls read the path: kErrorFilenameExcedRange when
+  // it is too long, the names without the dots and blanks they drop.
+  long AnsiComponents(const std::string& path, std::vector<std::string>* names) const;
   // The node a path names, following directory links on the way.
   std::shared_ptr<Node> Lookup(const std::string& path) const;
+  std::shared_ptr<Node> AnsiLookup(const std::string& path, bool followLast) const;
+  static std::uint32_t AttributesOf(const Node& node);
   std::shared_ptr<Node> LookupNames(const std::vector<std::string>& names, bool followLast) const;
   std::shared_ptr<Node> MakeDirectories(const std::vector<std::string>& names);
   std::shared_ptr<Node> Resolve(std::shared_ptr<Node> node) const;

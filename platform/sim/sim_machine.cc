@@ -451,8 +451,8 @@ void SimMachine::DestroyWindowNow(WindowHandle window) {
 
 // --- Files ---------------------------------------------------------------------------
 
-FindHandle SimMachine::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
-  return m_files.FindFirst(pattern, entry);
+FindHandle SimMachine::FindFirstEntry(const std::string& pattern, FindEntry* entry, long* error) {
+  return m_files.FindFirst(pattern, entry, error);
 }
 
 bool SimMachine::FindNextEntry(FindHandle search, FindEntry* entry) {

@@ -251,7 +251,7 @@ class SimMachine : public Platform {
   bool IsWindowAlive(WindowHandle window) override;
   void DestroyWindowNow(WindowHandle window) override;
 
-  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override;
+  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry, long* error) override;
   bool FindNextEntry(FindHandle search, FindEntry* entry) override;
   void FindClose(FindHandle search) override;
   FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) override;
@@ -261,8 +261,12 @@ class SimMachine : public Platform {
   bool RemoveFile(const std::string& path) override;
   bool MoveEntry(const std::string& from, const std::string& to) override;
   bool ClearReadOnly(const std::string& path) override;
-  bool IsExistingDirectory(const std::string& path) override { return m_files.IsDirectory(path); }
-  bool IsExistingEntry(const std::string& path) override { return m_files.HasEntry(path); }
+  bool SetEntryAttributes(const std::string& path, std::uint32_t attributes) override {
+    return m_files.SetEntryAttributes(path, attributes);
+  }
+  long LookUpEntry(const std::string& path, std::uint32_t* attributes) override {
+    return m_files.LookUp(path, attributes);
+  }
   bool RemoveEmptyDirectory(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }

@@ -167,10 +167,15 @@ bool Win32Platform::BringToTop(WindowHandle window) {
 
 // --- Files -------------------------------------------------------------------------
 
-FindHandle Win32Platform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
+FindHandle Win32Platform::FindFirstEntry(const std::string& pattern, FindEntry* entry,
+                                         long* error) {
   WIN32_FIND_DATAA data;
   const HANDLE search = FindFirstFileA(pattern.c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return FindHandle{};
+  if (search == INVALID_HANDLE_VALUE) {
+    *error = static_cast<long>(GetLastError());
+    return FindHandle{};
+  }
+  *error = kErrorSuccess;
   FillEntry(data, entry);
   return FindHandle{FromHandle(search)};
 }
@@ -251,13 +256,15 @@ bool Win32Platform::ClearReadOnly(const std::string& path) {
   return _chmod(path.c_str(), _S_IWRITE) == 0;
 }
 
-bool Win32Platform::IsExistingDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+bool Win32Platform::SetEntryAttributes(const std::string& path, std::uint32_t attributes) {
+  return SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
-bool Win32Platform::IsExistingEntry(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+long Win32Platform::LookUpEntry(const std::string& path, std::uint32_t* attributes) {
+  const DWORD found = GetFileAttributesA(path.c_str());
+  if (found == INVALID_FILE_ATTRIBUTES) return static_cast<long>(GetLastError());
+  *attributes = found;
+  return kErrorSuccess;
 }
 
 bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {

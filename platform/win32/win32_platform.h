@@ -46,7 +46,7 @@ class Win32Platform : public Platform {
   bool IsWindowAlive(WindowHandle window) override;
   void DestroyWindowNow(WindowHandle window) override;
 
-  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override;
+  FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry, long* error) override;
   bool FindNextEntry(FindHandle search, FindEntry* entry) override;
   void FindClose(FindHandle search) override;
   FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) override;
@@ -56,8 +56,8 @@ class Win32Platform : public Platform {
   bool RemoveFile(const std::string& path) override;
   bool MoveEntry(const std::string& from, const std::string& to) override;
   bool ClearReadOnly(const std::string& path) override;
-  bool IsExistingDirectory(const std::string& path) override;
-  bool IsExistingEntry(const std::string& path) override;
+  bool SetEntryAttributes(const std::string& path, std::uint32_t attributes) override;
+  long LookUpEntry(const std::string& path, std::uint32_t* attributes) override;
   bool RemoveEmptyDirectory(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;

@@ -28,6 +28,16 @@ class FilesContractTest : public ContractTest {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // What GetFileAttributesA answers: 0 when the entry is there.
+  static long LookUp(const std::string& path) {
+    std::uint32_t attributes = 0;
+    return Os().LookUpEntry(path, &attributes);
+  }
+  static std::uint32_t AttributesFound(const std::string& path) {
+    ScopedFind search;
+    FindEntry entry;
+    return search.First(path, &entry) ? entry.attributes : 0;
+  }
   static std::string Content(const std::string& name) {
     ScopedFile file;
     std::string bytes = "<cannot be opened>";
@@ -47,11 +57,52 @@ TEST_F(FilesContractTest, ADirectoryIsFoundWithoutATrailingBackslashOnly) {
   ASSERT_TRUE(search.First(File("Product"), &entry));
   EXPECT_TRUE(entry.IsDirectory());
   EXPECT_FALSE(entry.IsReparsePoint());
-  EXPECT_TRUE(Os().IsExistingDirectory(File("Product")));
-  EXPECT_TRUE(Os().IsExistingDirectory("C:\\"));
-  EXPECT_TRUE(Os().IsExistingEntry(File("PRODUCT")));
-  EXPECT_FALSE(Os().IsExistingEntry(File("Missing")));
-  EXPECT_FALSE(Os().IsExistingEntry(File("Missing\\FILE.DAT")));
+  std::uint32_t attributes = 0;
+  EXPECT_EQ(Os().LookUpEntry("C:\\", &attributes), kErrorSuccess);
+  EXPECT_NE(attributes & kFileAttributeDirectory, 0u);
+  EXPECT_EQ(LookUp(File("PRODUCT")), kErrorSuccess);
+  EXPECT_EQ(LookUp(File("Missing")), kErrorFileNotFound);
+  EXPECT_EQ(LookUp(File("Missing\\FILE.DAT")), kErrorPathNotFound);
+}
+
+// A listing shows every entry, while a path given to the ANSI calls reaches
+// only names they can read: not one of MAX_PATH characters or more, and
+// not one whose names end in a dot (or the last in a blank), which they
+// read without it: "BOTH." names "BOTH".
+TEST_F(FilesContractTest, AListingShowsWhatNoAnsiPathReaches) {
+  const std::string deep = File(std::string(120, 'D') + "\\" + std::string(100, 'E'));
+  const std::string tooLong = deep + "\\" + std::string(54, 'F') + ".DAT";  // 293 characters
+  for (const std::string& dir : {deep.substr(0, deep.rfind('\\')), deep, File("DOT.")}) {
+    m_machine.MakeDirectory(dir);
+  }
+  for (const std::string& file : {tooLong, File("NAME."), File("BLANK "), File("BOTH"),
+                                  File("BOTH."), File("DOT.\\IN.DAT")}) {
+    m_machine.MakeFile(file, "x");
+  }
+  EXPECT_EQ(Sorted(Search(File("*"))),
+            Sorted({".", "..", "BLANK ", "BOTH", "BOTH.", "DOT.", std::string(120, 'D'), "NAME."}));
+  EXPECT_EQ(Search(deep + "\\*").size(), 3u);  // ".", ".." and the file
+  const std::pair<std::string, long> looks[] = {
+      {tooLong, kErrorFilenameExcedRange}, {File("NAME."), kErrorFileNotFound},
+      {File("BLANK "), kErrorFileNotFound}, {File("DOT.\\IN.DAT"), kErrorPathNotFound},
+      {File("BOTH."), kErrorSuccess}};
+  for (const auto& [path, error] : looks) {
+    EXPECT_EQ(LookUp(path), error) << path;
+    long searched = kErrorSuccess;
+    FindEntry entry;
+    const FindHandle search = Os().FindFirstEntry(path, &entry, &searched);
+    if (search) Os().FindClose(search);
+    EXPECT_EQ(searched, error) << path;
+  }
+  ScopedFile file;
+  EXPECT_FALSE(file.Open(tooLong, FileOpenMode::kReadExisting));
+  EXPECT_FALSE(file.Open(tooLong + "X", FileOpenMode::kReadWriteCreateNew));
+  for (const std::string& path : {tooLong, File("NAME."), File("BLANK ")}) {
+    EXPECT_FALSE(Os().RemoveFile(path)) << path;
+    EXPECT_TRUE(m_machine.PathExists(path)) << path;
+  }
+  EXPECT_TRUE(Os().RemoveFile(File("BOTH.")));  // removes the other one
+  EXPECT_EQ(Sorted(Search(File("BOTH*"))), Sorted({"BOTH."}));
 }
 
 TEST_F(FilesContractTest, WildcardsMatchAsOnWindows) {
@@ -129,6 +180,17 @@ TEST_F(FilesContractTest, AFileIsReplacedInStepsThatNeverReplace) {
   EXPECT_FALSE(m_machine.PathExists(File("NEW.TMP")));
 }
 
+TEST_F(FilesContractTest, AttributesAreSetAsGivenAndMoveWithTheFile) {
+  m_machine.MakeFile(File("NEW.TMP"), "new");
+  ASSERT_TRUE(Os().SetEntryAttributes(File("NEW.TMP"), kFileAttributeHidden | kFileAttributeSystem));
+  ASSERT_TRUE(Os().MoveEntry(File("NEW.TMP"), File("DOSSTART.BAT")));
+  const std::uint32_t kShown = kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem;
+  EXPECT_EQ(AttributesFound(File("DOSSTART.BAT")) & kShown, kFileAttributeHidden | kFileAttributeSystem);
+  ASSERT_TRUE(Os().SetEntryAttributes(File("DOSSTART.BAT"), kFileAttributeNormal));
+  EXPECT_EQ(AttributesFound(File("DOSSTART.BAT")) & kShown, 0u);
+  EXPECT_FALSE(Os().SetEntryAttributes(File("MISSING"), kFileAttributeNormal));
+}
+
 TEST_F(FilesContractTest, AReadOnlyFileGoesOnlyOnceItsMarkIsCleared) {
   m_machine.MakeFile(File("LOCKED.DAT"), "data");
   m_machine.MakeReadOnly(File("LOCKED.DAT"));
@@ -139,9 +201,9 @@ TEST_F(FilesContractTest, AReadOnlyFileGoesOnlyOnceItsMarkIsCleared) {
   EXPECT_FALSE(Os().RemoveFile(File("LOCKED.DAT")));
   EXPECT_TRUE(m_machine.PathExists(File("LOCKED.DAT")));
   EXPECT_TRUE(Os().ClearReadOnly(File("LOCKED.DAT")));
-  EXPECT_TRUE(Os().IsExistingEntry(File("locked.dat")));
+  EXPECT_EQ(LookUp(File("locked.dat")), kErrorSuccess);
   EXPECT_TRUE(Os().RemoveFile(File("locked.dat")));
-  EXPECT_FALSE(Os().IsExistingEntry(File("LOCKED.DAT")));
+  EXPECT_EQ(LookUp(File("LOCKED.DAT")), kErrorFileNotFound);
   EXPECT_FALSE(Os().RemoveFile(File("LOCKED.DAT")));  // already gone
   EXPECT_FALSE(Os().ClearReadOnly(File("LOCKED.DAT")));
 }
@@ -160,7 +222,7 @@ TEST_F(FilesContractTest, DirectoriesAndRelativeNames) {
   EXPECT_FALSE(Os().RemoveEmptyDirectory(File("Full")));
   ASSERT_TRUE(Os().ChangeDirectory(File("Work")));
   EXPECT_TRUE(Os().RemoveFile("A.TMP"));
-  EXPECT_FALSE(Os().IsExistingEntry("A.TMP"));  // the current directory's, not the other
+  EXPECT_EQ(LookUp("A.TMP"), kErrorFileNotFound);  // the current directory's, not the other
   EXPECT_TRUE(Os().RemoveEmptyDirectory("Sub"));
   EXPECT_FALSE(m_machine.PathExists(File("Work\\A.TMP")) || m_machine.PathExists(File("Work\\Sub")));
   EXPECT_TRUE(m_machine.PathExists(File("A.TMP")));

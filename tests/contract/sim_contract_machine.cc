@@ -47,17 +47,7 @@ class SimContractMachine : public ContractMachine {
   void Release(std::uintptr_t token) override {
     m_machine.Files().Release(static_cast<std::uint32_t>(token));
   }
-  void RemoveDirectoryTree(const std::string& path) override {
-    // Clear everything below by walking the dump, deepest first.
-    std::vector<std::string> lines = m_machine.Files().Dump();
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-      const std::string entry = it->substr(2);
-      const std::string entryPath = entry.substr(0, entry.find(' '));
-      if (entryPath.rfind(path, 0) != 0) continue;
-      m_machine.Files().SetReadOnly(entryPath, false);
-      if (!m_machine.Files().RemoveFile(entryPath)) m_machine.Files().RemoveEmptyDirectory(entryPath);
-    }
-  }
+  void RemoveDirectoryTree(const std::string& path) override { m_machine.Files().Erase(path); }
   bool PathExists(const std::string& path) override { return m_machine.Files().Exists(path); }
 
   std::string InstallWindowProgram(const std::string& directory) override {

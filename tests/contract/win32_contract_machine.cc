@@ -41,10 +41,13 @@ class Win32ContractMachine : public ContractMachine {
     RegDeleteKeyA(AsHkey(root), path.c_str());
   }
 
-  void MakeDirectory(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+  // Set-up takes names as they are, through the wide calls.
+  void MakeDirectory(const std::string& path) override {
+    CreateDirectoryW(testing::ExtendedPath(path).c_str(), nullptr);
+  }
   void MakeFile(const std::string& path, const std::string& content) override {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(testing::ExtendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
@@ -63,7 +66,7 @@ class Win32ContractMachine : public ContractMachine {
     testing::RemoveTreeOnDisk(directory);
   }
   bool PathExists(const std::string& path) override {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(testing::ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   // The product stand-in plays the agent under that name: window

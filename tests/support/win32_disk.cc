@@ -6,24 +6,43 @@
 
 namespace kw::testing {
 
-void RemoveTreeOnDisk(const std::string& directory) {
-  WIN32_FIND_DATAA data;
-  const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
+std::wstring ExtendedPath(const std::string& path) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length > 0 ? length - 1 : 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+  return L"\\\\?\\" + wide;
+}
+
+namespace {
+
+void RemoveWideTree(const std::wstring& root) {
+  WIN32_FIND_DATAW data;
+  const HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &data);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = directory + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = root + L"\\" + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTreeOnDisk(path);
+        RemoveWideTree(path);
       } else {
-        DeleteFileA(path.c_str());
+        DeleteFileW(path.c_str());
       }
-    } while (FindNextFileA(search, &data));
+    } while (FindNextFileW(search, &data));
     FindClose(search);
   }
-  RemoveDirectoryA(directory.c_str());
+  RemoveDirectoryW(root.c_str());
+}
+
+}  // namespace
+
+void RemoveTreeOnDisk(const std::string& directory) {
+  // The wide calls with \\?\ paths reach every name: too long ones, and
+  // those ending in a dot or a blank.
+  std::string path = directory;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  RemoveWideTree(ExtendedPath(path));
 }
 
 std::string TestProgramDirectory() {

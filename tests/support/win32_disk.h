@@ -7,6 +7,10 @@
 
 namespace kw::testing {
 
+// The \\?\ form of a full path for the wide calls, which take every name
+// as it is, of any length.
+std::wstring ExtendedPath(const std::string& path);
+
 // Removes a directory with everything in it, read-only files included.
 void RemoveTreeOnDisk(const std::string& directory);
 

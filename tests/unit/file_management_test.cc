@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "components/file_management_prompt.h"
+#include "components/message_catalogue.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
@@ -214,6 +215,60 @@ TEST_F(FileManagementTest, FilesThatChangedWhileAPromptWasOpenAreTakenAsTheyAre)
   EXPECT_TRUE(m_files.EmptyDirectory("C:\\TOP"));
   EXPECT_EQ(OnDrive(), (Paths{"C:\\TOP", "C:\\WINDOWS"}));
   EXPECT_EQ(Machine().Boxes().size(), 1u);
+}
+
+// A file that no ANSI path reaches is neither taken for gone nor deleted
+// through a path that reaches another: the user is asked about it, and a
+// Cancel leaves it, and the directories it needs, without another word.  A
+// directory that no path reaches is asked about in the same way; a Cancel
+// there stops the emptying and fails the stage.
+TEST_F(FileManagementTest, WhatNoPathReachesIsAskedAbout) {
+  const std::string deep = "C:\\K-WARD\\LONG\\" + std::string(120, 'D') + "\\" +
+                           std::string(84, 'E');  // 219 characters
+  const struct {
+    std::string odd;  // the entry no path reaches, below C:\K-WARD
+    bool isFile;      // a file the stage skips; a directory fails it
+    Paths left;       // the directories kept for a file, or nothing gone
+  } cases[] = {
+      {deep + "\\" + std::string(54, 'F') + ".DAT", true,  // 293 characters
+       {"C:\\K-WARD\\LONG", deep.substr(0, deep.rfind('\\')), deep}},
+      {"C:\\K-WARD\\SUB\\NAME.", true, {"C:\\K-WARD\\SUB"}},
+      {"C:\\K-WARD\\DATA.DAT ", true, {}},  // beside DATA.DAT, which goes
+      {"C:\\K-WARD\\Dot.", false, {}},
+      {deep + "\\" + std::string(60, 'G'), false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.odd);
+    Files().Erase("C:\\K-WARD");
+    testing::InstallProductFiles(Machine());
+    Files().AddFile("C:\\K-WARD\\DATA.DAT");
+    Files().AddFile(c.isFile ? c.odd : c.odd + "\\IN.DAT");
+    const Paths before = OnDrive();
+    const std::size_t boxes = Machine().Boxes().size();
+    Machine().AnswerNextBox(kIdCancel);
+    EXPECT_EQ(testing::LocatedApp().RemoveProductFiles(""), c.isFile);
+    ASSERT_EQ(Machine().Boxes().size(), boxes + 1);
+    const unsigned prompt = c.isFile ? kErrFileNotDeleted : kErrDirectoryNotRemoved;
+    EXPECT_EQ(Machine().Boxes().back().text, FormatMessageText(LoadMessage(prompt), c.odd));
+    Paths left = c.left;
+    left.insert({"C:\\K-WARD", "C:\\K-WARD\\KWUNINST.EXE", "C:\\K-WARD\\DEISL1.ISU", c.odd,
+                 "C:\\WINDOWS"});
+    EXPECT_EQ(OnDrive(), c.isFile ? left : before);
+  }
+}
+
+// A directory is kept without a word only for what is to stay in it: one
+// that came into it while the user was being asked is asked about.
+TEST_F(FileManagementTest, ADirectoryHoldingWhatIsNotExcludedIsAskedAbout) {
+  Files().AddFile("C:\\TOP\\SUB\\LOCK.DAT");
+  Files().SetReadOnly("C:\\TOP\\SUB\\LOCK.DAT", true);
+  Machine().AnswerNextBox(kIdRetry, [this] {
+    Files().SetReadOnly("C:\\TOP\\SUB\\LOCK.DAT", false);
+    Files().AddDirectory("C:\\TOP\\SUB\\NEW");
+  });
+  Machine().AnswerNextBox(kIdCancel);
+  EXPECT_FALSE(m_files.EmptyDirectory("C:\\TOP"));
+  EXPECT_EQ(ErrorOf(m_files), "123 C:\\TOP\\SUB");
 }
 
 // An installation directory without the product's uninstall program is

@@ -76,10 +76,14 @@ const Item kNeighbours[] = {
     {0, "kwt_auto_file ", ""}, {0, " ZRP", ""}, {0, "CLSID\\{00000000-other}\\Server", ""},
     {1, "Software\\Other Vendor\\ K-WARD32 ", "Path "}};
 
-const Names kDirNames = {"SUB", "Deep Dir", " LEAD", ".config", "K-WARD", std::string(60, 'L')};
+// Names that no ANSI path reaches ("DATA.DAT " would reach "DATA.DAT") and,
+// with the long ones, paths too long for the ANSI calls.
+const Names kDirNames = {"SUB", "Deep Dir", " LEAD", ".config", "K-WARD", std::string(60, 'L'),
+                         "Dot.", "Blank "};
 const Names kFileNames = {"DATA.DAT", "kwuninst.exe", "Deisl1.Isu", " lead.txt", ".profile",
                           "OLD.KWT", "K-WARD.SYS", "~KWN0000.TMP", "a.b.c", "SIGS.DAT",
-                          "README.TXT", "UPDATE.EXE", "LOG.TXT"};
+                          "README.TXT", "UPDATE.EXE", "LOG.TXT", "DATA.DAT ", "kwuninst.exe.",
+                          std::string(54, 'F') + ".DAT"};
 const Names kKeyNames = {"Settings", " Lead", "Trail ", "K-WARD32", "A\\B\\C\\D"};
 const Names kGuardLines = {"C:\\K-WARD\\SENTRYX.EXE", "lh c:\\k-ward\\sentryx.exe /q",
                            "@SentryX.Exe", "CLS", "  @cls", "Cls > NUL"};
@@ -96,6 +100,11 @@ struct Facts {
 };
 
 std::string WithSlash(const std::string& dir) { return dir.back() == '\\' ? dir : dir + "\\"; }
+
+// A snapshot entry's kind and attributes, and a file's bytes.
+constexpr std::size_t kHead = 1 + sim::SimFileSystem::kSnapshotAttributeWidth;
+std::string HeadOf(const std::string& entry) { return entry.substr(0, kHead); }
+std::string BytesOf(const std::string& entry) { return entry.substr(kHead); }
 
 // A file, perhaps read-only, held by another program, or put back as soon
 // as it is deleted.
@@ -311,11 +320,13 @@ class PromiseTest : public testing::SimTest {
                        : (gone && (IsProductFile(f, key, entry) || IsTaskFile(f, key, entry) ||
                                    taskDir)) ||
                              U(key) == kMarker ||
-                             (!gone && U(key) == kBatch && now->second.substr(2) == f.batchAfter);
+                             (!gone && U(key) == kBatch && HeadOf(now->second) == HeadOf(entry) &&
+                              BytesOf(now->second) == f.batchAfter);
       EXPECT_TRUE(allowed && !f.declined) << (gone ? "removed " : "changed ") << key;
     }
     for (const auto& [key, entry] : after) {
-      EXPECT_TRUE(before.count(key) || (U(key) == kBatch && entry == "F ")) << "added " << key;
+      EXPECT_TRUE(before.count(key) || (U(key) == kBatch && entry == "F" + std::string(kHead - 1, ' ')))
+          << "added " << key;
     }
     EXPECT_TRUE(!f.declined || Machine().Boxes().empty()) << "a box on the declined path";
     const sim::SimProcess* agent = Machine().FindProcess(f.installDir + "K-TASKER.EXE");
@@ -362,7 +373,7 @@ class PromiseTest : public testing::SimTest {
       programsLeft |= p->IsRunning() && Starts(p->ImagePath(), f.installDir);
     }
     const auto batch = after.find(kBatch);
-    const bool batchLeft = batch != after.end() && batch->second.substr(2) != f.batchAfter;
+    const bool batchLeft = batch != after.end() && BytesOf(batch->second) != f.batchAfter;
     Names expected;
     for (const auto& [shown, id] : {std::pair{f.noDialog, kMsgDialogNotCreated},
                                     {programsLeft, kMsgCloseProgramsFailed},
