@@ -1,7 +1,6 @@
 #include "components/text_file.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "components/message_catalogue.h"
 
@@ -11,26 +10,30 @@ namespace {
 constexpr char kEndOfText = '\x1A';  // Ctrl-Z
 constexpr const char* kLineEnd = "\r\n";
 
-// Names tried beside the file for its new content and for the old file while
-// it is set aside; leftovers of an interrupted earlier run may take some.
-constexpr int kSpareNameTries = 100;
-constexpr const char* kNewContentPrefix = "~KWN";
-constexpr const char* kOldContentPrefix = "~KWO";
+// The extensions of the names beside the file for its new content and for
+// the old file while it is set aside.  The rest of the name is the file's
+// own, so that what an interrupted save left is known for whose it is.
+constexpr const char* kNewContentExtension = ".~KN";
+constexpr const char* kOldContentExtension = ".~KO";
 
-// Adds the lines of a file's bytes, read by the text-mode rules, at the tail.
-void AddLines(const std::string& bytes, CCursorStringList& lines) {
-  const std::string text = bytes.substr(0, bytes.find(kEndOfText));
+// Attributes a rewritten file takes over from the file it replaces.
+constexpr std::uint32_t kKeptAttributes =
+    kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive;
+
+// Adds the lines of a text at the tail.  A line ends at CR LF, at LF, and
+// at a CR alone, where COMMAND.COM ends a batch line too: a file written
+// with CR alone is still a file of lines.
+void AddLines(const std::string& text, CCursorStringList& lines) {
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t lineFeed = text.find('\n', start);
-    if (lineFeed == std::string::npos) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
       lines.AddTail(text.substr(start));  // a last line without a line end
       return;
     }
-    std::size_t end = lineFeed;
-    if (end > start && text[end - 1] == '\r') --end;
     lines.AddTail(text.substr(start, end - start));
-    start = lineFeed + 1;
+    const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+    start = end + (crLf ? 2 : 1);
   }
 }
 
@@ -49,26 +52,41 @@ bool FindEntryOf(const std::string& path, FindEntry* entry) {
   return search.First(path, entry);
 }
 
-// A name in the directory (empty, or ending in a backslash) that names no
-// entry yet: the prefix, four digits and .TMP, a name DOS can see as well.
-// Empty when every try is taken.
-std::string FreeNameIn(const std::string& directory, const char* prefix) {
-  for (int n = 0; n < kSpareNameTries; ++n) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%s%04d.TMP", prefix, n);
-    FindEntry entry;
-    if (!FindEntryOf(directory + name, &entry)) return directory + name;
-  }
-  return std::string();
+// The file's name with another extension: DOSSTART.BAT gives DOSSTART.~KN,
+// a name DOS can see as well.
+std::string SpareName(const std::string& path, const char* extension) {
+  const std::string::size_type nameStart = path.rfind('\\') + 1;
+  const std::string::size_type dot = path.find('.', nameStart);
+  return path.substr(0, dot) + extension;
 }
 
-// Writes a file that did not exist.  False when it cannot be created or not
-// all of it could be written (a full disk); nothing is left behind then.
-bool WriteNewFile(const std::string& path, const std::string& bytes) {
+// Whether the look found nothing under the name.
+bool IsAbsent(const std::string& path) {
+  std::uint32_t attributes = 0;
+  const long error = Os().LookUpEntry(path, &attributes);
+  return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
+// Removes what an interrupted earlier save left under a spare name: new
+// content that never took the file's place, or old content that the file
+// has since replaced.  False when it stays.
+bool RemoveLeftover(const std::string& spare) {
+  if (IsAbsent(spare)) return true;
+  Os().RemoveFile(spare);
+  return IsAbsent(spare);
+}
+
+// Writes a file that did not exist, with the attributes given.  False when
+// it cannot be created, not all of it could be written (a full disk) or the
+// attributes not set; nothing is left behind then.
+bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32_t attributes) {
   ScopedFile file;
   if (!file.Open(path, FileOpenMode::kReadWriteCreateNew)) return false;
-  if (Os().WriteWholeFile(file.Get(), bytes)) return true;
+  const bool written = Os().WriteWholeFile(file.Get(), bytes);
   file.Close();
+  if (written && Os().SetEntryAttributes(path, attributes == 0 ? kFileAttributeNormal : attributes)) {
+    return true;
+  }
   Os().RemoveFile(path);
   return false;
 }
@@ -108,15 +126,18 @@ bool CTextFile::Open(const CTrimString& fileName, bool create) {
   if (m_bOpen) Close();
   m_strFileName = fileName;
   std::string bytes;
-  if (!m_File.Open(fileName, create ? FileOpenMode::kReadCreateIfMissing : FileOpenMode::kReadExisting) ||
+  if (!PutBackSetAside(fileName) ||
+      !m_File.Open(fileName, create ? FileOpenMode::kReadCreateIfMissing : FileOpenMode::kReadExisting) ||
       !Os().ReadWholeFile(m_File.Get(), &bytes)) {
     m_File.Close();
     m_bOpen = 0;
     SetError(kErrFileNotOpened, fileName);
     return false;
   }
+  const std::string::size_type endOfText = bytes.find(kEndOfText);
+  m_strTail = endOfText == std::string::npos ? std::string() : bytes.substr(endOfText);
   m_lstLines.Clear();
-  AddLines(bytes, m_lstLines);
+  AddLines(bytes.substr(0, endOfText), m_lstLines);
   m_bOpen = 1;
   m_bModified = 0;
   return true;
@@ -140,6 +161,16 @@ bool CTextFile::Close() {
   return saved;
 }
 
+bool CTextFile::PutBackSetAside(const CTrimString& fileName) {
+  // A save that was cut short between setting the file aside and putting
+  // its new content in place left the file under its spare name only.  Read
+  // as missing, it would be made anew, empty, and its lines lost where
+  // nobody looks; it goes back first, or nothing is touched at all.
+  const std::string oldPath = SpareName(fileName, kOldContentExtension);
+  if (!IsAbsent(fileName) || IsAbsent(oldPath)) return true;
+  return Os().MoveEntry(oldPath, fileName);
+}
+
 bool CTextFile::Save() {
   // A read-only file is not to be rewritten, yet its name could be moved:
   // ask before anything is moved.  The name as found keeps its case.
@@ -150,9 +181,10 @@ bool CTextFile::Save() {
   CTrimString directory;
   m_strFileName.GetDirectoryPart(directory);
   const std::string path = directory + entry.name;
-  const std::string newPath = FreeNameIn(directory, kNewContentPrefix);
-  const std::string oldPath = FreeNameIn(directory, kOldContentPrefix);
-  if (newPath.empty() || oldPath.empty() || !WriteNewFile(newPath, JoinLines(m_lstLines))) {
+  const std::string newPath = SpareName(path, kNewContentExtension);
+  const std::string oldPath = SpareName(path, kOldContentExtension);
+  if (!RemoveLeftover(newPath) || !RemoveLeftover(oldPath) ||
+      !WriteNewFile(newPath, JoinLines(m_lstLines) + m_strTail, entry.attributes & kKeptAttributes)) {
     return false;
   }
   // Let go of the file only now that its replacement is complete: it cannot

@@ -4,16 +4,18 @@
 // searches for lines by a piece of their text and deletes them; Close writes
 // the file back, whole, only when a line was deleted.
 //
-// The text rules are those of a DOS or Windows program reading in text mode:
-// a line ends at LF, a CR right before the LF belongs to the line end, a CR
-// anywhere else is part of the line, and Ctrl-Z ends the text.  Every line is
-// written back followed by CR LF, the last one included; bytes above 0x7F
-// pass through as they are.
+// The text rules are those of a DOS batch file: a line ends at CR LF, at LF
+// or at a CR alone, and Ctrl-Z ends the text.  Every line is written back
+// followed by CR LF, the last one included, and then whatever followed the
+// Ctrl-Z, byte for byte with the Ctrl-Z itself; bytes above 0x7F pass
+// through as they are.
 //
 // Saving never leaves the file's name without a whole file: the new content
-// is written beside the file and only then takes the file's place (see
-// Close).  A failed save leaves the file with its earlier content, byte for
-// byte.
+// is written beside the file, with the file's hidden, system and archive
+// attributes, and only then takes the file's place (see Close).  A failed
+// save leaves the file with its earlier content, byte for byte.  The spare
+// names are the file's own with the extensions .~KN and .~KO; a file that
+// an interrupted save left under .~KO alone is put back by the next Open.
 #ifndef KWUNINST_COMPONENTS_TEXT_FILE_H_
 #define KWUNINST_COMPONENTS_TEXT_FILE_H_
 
@@ -37,9 +39,10 @@ class CTextFile : public CErrorInfo {
 
   // Reads the file's lines; the cursor stands past the last one, so callers
   // Rewind before they search.  A file that is open already is closed first
-  // (and saved when changed).  With create, a missing file is made empty.
-  // 104 with the file name when the file cannot be opened or read; the
-  // object is closed then.
+  // (and saved when changed).  A missing file that an interrupted save left
+  // set aside is put back; otherwise, with create, a missing file is made
+  // empty.  104 with the file name when the file cannot be put back, opened
+  // or read; the object is closed then.
   bool Open(const CTrimString& fileName, bool create);
 
   // Saves the file when a line was deleted, then closes it.  The object is
@@ -67,6 +70,9 @@ class CTextFile : public CErrorInfo {
  private:
   // True when a file is open; otherwise records 105.
   bool CheckOpen();
+  // Puts back a file that an interrupted save left only under its spare
+  // name.  False when it is set aside and cannot be put back.
+  static bool PutBackSetAside(const CTrimString& fileName);
   // Puts the lines in the file's place.  Closes m_File on the way, unless it
   // fails before the file was touched.
   bool Save();
@@ -76,6 +82,7 @@ class CTextFile : public CErrorInfo {
   int m_bModified = 0;  // a line was deleted since Open
   CCursorStringList m_lstLines;
   CTrimString m_strFileName;
+  std::string m_strTail;  // from the Ctrl-Z on, as read: the user's as well
 };
 
 }  // namespace kw

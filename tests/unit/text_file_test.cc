@@ -16,9 +16,18 @@ namespace kw {
 namespace {
 
 constexpr const char* kPath = "C:\\WINDOWS\\DOSSTART.BAT";
-constexpr const char* kOldAside = "C:\\WINDOWS\\~KWO0000.TMP";
+constexpr const char* kOldAside = "C:\\WINDOWS\\DOSSTART.~KO";
+constexpr const char* kNewAside = "C:\\WINDOWS\\DOSSTART.~KN";
+constexpr std::uint32_t kHiddenSystem = kFileAttributeHidden | kFileAttributeSystem;
 
 using TextFileTest = testing::SimTest;
+
+// Where the file is when the stage begins.
+enum class Found {
+  kInPlace,
+  kSetAside,       // an interrupted save left it under its spare name only
+  kSetAsideStuck,  // ... and it cannot be moved back
+};
 
 TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
   const std::string longLine(10000, 'a');
@@ -26,6 +35,8 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
     const char* what;
     std::string in;
     std::string out;  // the same bytes: not rewritten at all
+    std::uint32_t attributes = 0;
+    Found found = Found::kInPlace;
   } cases[] = {
       {"the guard in any case and form, adjacent lines too",
        "@ECHO OFF\r\nlh c:\\k-ward\\sentryx.exe /q\r\nC:\\PROGRA~1\\SENTRYX.EXE /U\r\n"
@@ -40,58 +51,91 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
       {"nothing matches", "MOUSE\nCALL CLSETUP.BAT\nSMARTDRV", "MOUSE\nCALL CLSETUP.BAT\nSMARTDRV"},
       {"LF only", "SENTRYX.EXE\nA\nB\n", "A\r\nB\r\n"},
       {"no line end after the last line", "SENTRYX.EXE\r\nA\r\nB", "A\r\nB\r\n"},
-      {"a lone CR stays in its line", "SENTRYX.EXE\r\nA\rB\r\nC\r", "A\rB\r\nC\r\r\n"},
+      {"a CR alone ends a line too", "SENTRYX.EXE\r\nA\rB\r\nC\r", "A\r\nB\r\nC\r\n"},
+      {"lines that end in CR alone",
+       "@ECHO OFF\rC:\\K-WARD\\SENTRYX.EXE /LOAD\rLH C:\\MOUSE\\MOUSE.COM\rREM the end\r",
+       "@ECHO OFF\r\nLH C:\\MOUSE\\MOUSE.COM\r\nREM the end\r\n"},
       {"empty lines are lines", "SENTRYX.EXE\r\n\r\n\nA\r\n", "\r\n\r\nA\r\n"},
-      {"Ctrl-Z ends the text", "SENTRYX.EXE\r\nA\r\nB\x1A" "C\r\nD\r\n", "A\r\nB\r\n"},
+      {"what follows Ctrl-Z is kept as it is", "SENTRYX.EXE\r\nA\r\nB\x1A" "CLS\r\n\x1A" "end",
+       "A\r\nB\r\n\x1A" "CLS\r\n\x1A" "end"},
+      {"hidden and system stay so", "CLS\r\nA\r\n", "A\r\n", kHiddenSystem},
+      {"put back before it is read", "SENTRYX.EXE\r\nA\r\n", "A\r\n", 0, Found::kSetAside},
+      {"left set aside when it cannot be put back", "SENTRYX.EXE\r\nA\r\n", "", 0,
+       Found::kSetAsideStuck},
       {"bytes above 0x7F are kept", "SENTRYX.EXE\r\n\xE9t\xE9\xFF\r\n", "\xE9t\xE9\xFF\r\n"},
       {"a long line", "SENTRYX.EXE\n" + longLine + "\n", longLine + "\r\n"},
       {"every line deleted", "SENTRYX.EXE\r\n", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Files().AddFile(kPath, c.in);
+    Files().Erase(kPath);
+    Files().AddFile(c.found == Found::kInPlace ? kPath : kOldAside, c.in);
+    Files().SetAttributes(kPath, c.attributes);
+    if (c.found == Found::kSetAsideStuck) Files().FailCall(sim::FileCall::kMove);
     const std::size_t moves = Journal("moved").size();
-    EXPECT_TRUE(CUninstallApp().RemoveStartupBatchEntries());
+    EXPECT_EQ(CUninstallApp().RemoveStartupBatchEntries(), c.found != Found::kSetAsideStuck);
+    EXPECT_EQ(Files().Exists(kPath), c.found != Found::kSetAsideStuck) << "made anew, empty";
     EXPECT_EQ(Files().Content(kPath), c.out);
-    EXPECT_EQ(Journal("moved").size() > moves, c.in != c.out) << "rewritten only when a line went";
+    EXPECT_EQ(Files().Content(kOldAside), c.found == Found::kSetAsideStuck ? c.in : "");
+    EXPECT_EQ(Files().Attributes(kPath) & kHiddenSystem, c.attributes);
+    EXPECT_EQ(Journal("moved").size() > moves, c.in != c.out && c.found != Found::kSetAsideStuck)
+        << "rewritten only when a line went";
   }
 }
 
 TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
   using sim::FileCall;
   const std::string before = "SENTRYX\r\nMOUSE\r\n";
+  const std::string after = "MOUSE\r\n";
   const struct {
     const char* what;
     std::function<void(sim::SimFileSystem&)> inject;
     bool saved;
-    const char* oldAt;  // where the earlier content is afterwards
+    const char* oldAt;  // where the earlier content is afterwards, if anywhere
+    const char* newAt;  // where the new content is afterwards, if anywhere
   } cases[] = {
-      {"no new file can be created", [](auto& f) { f.FailCall(FileCall::kOpen); }, false, kPath},
-      {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false, kPath},
-      {"the file cannot be set aside", [](auto& f) { f.FailCall(FileCall::kMove); }, false, kPath},
+      {"no new file can be created", [](auto& f) { f.FailCall(FileCall::kOpen); }, false, kPath,
+       nullptr},
+      {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false, kPath, nullptr},
+      {"the new file's attributes cannot be set",
+       [](auto& f) { f.FailCall(FileCall::kSetAttributes); }, false, kPath, nullptr},
+      {"the file cannot be set aside", [](auto& f) { f.FailCall(FileCall::kMove); }, false, kPath,
+       nullptr},
       {"the new file cannot take its place", [](auto& f) { f.FailCall(FileCall::kMove, 2); }, false,
-       kPath},
+       kPath, nullptr},
       {"nor can the old one go back",
        [](auto& f) { f.FailCall(FileCall::kMove, 2), f.FailCall(FileCall::kMove, 3); }, false,
-       kOldAside},
+       kOldAside, kNewAside},
       {"the old file cannot be removed", [](auto& f) { f.FailCall(FileCall::kRemove); }, true,
-       kOldAside},
-      {"an earlier save left its new file",
-       [](auto& f) { f.AddFile("C:\\WINDOWS\\~KWN0000.TMP"); }, true, nullptr},
+       kOldAside, kPath},
+      {"an earlier save left its new file", [](auto& f) { f.AddFile(kNewAside, "stale"); }, true,
+       nullptr, kPath},
+      {"an earlier save left the old file", [](auto& f) { f.AddFile(kOldAside, "stale"); }, true,
+       nullptr, kPath},
+      {"... that cannot be removed",
+       [](auto& f) { f.AddFile(kOldAside, "stale"), f.SetReadOnly(kOldAside, true); }, false, kPath,
+       nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Files().AddFile(kPath, before);
-    const std::vector<std::string> drive = Files().Dump();
     CTextFile file;
     ASSERT_TRUE(file.Open(kPath, false) && file.Rewind() && file.DeleteCurrentLine());
     c.inject(Files());
+    const std::vector<std::string> drive = Files().Dump();
     EXPECT_EQ(file.Close(), c.saved);
     EXPECT_EQ(testing::ErrorOf(file), c.saved ? "0 " : "140 ");
-    EXPECT_EQ(Files().Content(kPath), c.saved ? "MOUSE\r\n" : c.oldAt == kPath ? before : "");
-    EXPECT_EQ(c.oldAt != nullptr ? Files().Content(c.oldAt) : before, before);
+    EXPECT_EQ(Files().Exists(kPath), c.oldAt == kPath || c.newAt == kPath);
+    for (const char* at : {c.oldAt, c.newAt}) {
+      if (at != nullptr) {
+        EXPECT_EQ(Files().Content(at), at == c.oldAt ? before : after) << at;
+      }
+    }
     EXPECT_TRUE(c.oldAt != kPath || Files().Dump() == drive) << "nothing left behind";
-    Files().RemoveFile(kOldAside);
+    for (const char* spare : {kOldAside, kNewAside}) {
+      EXPECT_TRUE(!c.saved || Files().Exists(spare) == (spare == c.oldAt)) << "leftover " << spare;
+      Files().Erase(spare);
+    }
     Files().FillUpAfter(std::numeric_limits<std::size_t>::max());  // room again
   }
 }
