@@ -186,15 +186,23 @@ Facts Build(SimMachine& m, Dice& d) {
   BuildRegistry(m, d, f);
 
   // DOSSTART.BAT: the product's lines among the user's.
+  // Its lines end as DOS, Unix or the old Macintosh end them; what follows a
+  // Ctrl-Z is the user's too.  Rewritten, it has CR LF line ends.
   if (d.Chance(0.9)) {
+    const std::string end = d.Pick({"\r\n", "\n", "\r"});
     std::string lines;
+    bool anyOurs = false;
     for (int i = 0; i < 2 + d.Below(7); ++i) {
       const bool ours = (i % 2 == 0) == d.Chance(0.5);
-      const std::string line = d.Pick(ours ? kGuardLines : kUserLines) + "\r\n";
-      lines += line;
-      if (!ours) f.batchAfter += line;
+      const std::string line = d.Pick(ours ? kGuardLines : kUserLines);
+      lines += line + end;
+      anyOurs |= ours;
+      if (!ours) f.batchAfter += line + "\r\n";
     }
-    m.Files().AddFile(kBatch, lines);
+    const std::string tail = d.Chance(0.2) ? "\x1A" "CLS\r\n" : "";
+    m.Files().AddFile(kBatch, lines + tail);
+    f.batchAfter = anyOurs ? f.batchAfter + tail : lines + tail;
+    m.Files().SetAttributes(kBatch, d.Chance(0.1) ? kFileAttributeHidden | kFileAttributeSystem : 0);
     if (d.Chance(0.05)) m.Files().SetReadOnly(kBatch, true);
     f.batchHeld = d.Chance(0.05) && m.Files().Hold(kBatch, "a DOS box") != 0;
   }
