@@ -51,6 +51,7 @@ constexpr std::uint32_t kPlatformWin32Nt = 2;
 constexpr std::uint32_t kMbOk = 0x0;
 constexpr std::uint32_t kMbRetryCancel = 0x5;
 constexpr std::uint32_t kMbIconError = 0x10;
+constexpr std::uint32_t kMbIconInformation = 0x40;
 constexpr std::uint32_t kMbTopmost = 0x40000;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
@@ -193,6 +194,9 @@ class Platform {
 
   // GetWindowsDirectoryA; empty when it fails.
   virtual std::string WindowsDirectory() = 0;
+  // GetTempPathA: the user's directory for temporary files, ending in a
+  // backslash; empty when it fails.
+  virtual std::string TemporaryDirectory() = 0;
   // GetVersionExA's platform id: kPlatformWin32Windows or kPlatformWin32Nt.
   virtual std::uint32_t PlatformId() = 0;
   // The catalogue text with that number from the program's string table;
@@ -297,6 +301,14 @@ class Platform {
   virtual long LookUpEntry(const std::string& path, std::uint32_t* attributes) = 0;
   // RemoveDirectoryA: empty directories only.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
+  // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): Windows NT deletes
+  // the file (or the directory, once it is empty) when it next starts.
+  // Looked up when called, since Windows 95 has only a stub of it: false
+  // there, and wherever the caller lacks an administrator's rights.
+  virtual bool DeleteAtRestart(const std::string& path) = 0;
+  // GetShortPathNameA: the 8.3 form of an existing entry's path, as DOS and
+  // WININIT.EXE see it; empty when it fails.
+  virtual std::string ShortPath(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.
   virtual bool ChangeDirectory(const std::string& path) = 0;
   virtual std::string CurrentDirectory() = 0;

@@ -5,6 +5,40 @@
 #include "platform/sim/sim_text.h"
 
 namespace kw::sim {
+namespace {
+
+bool IsShortNameCharacter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         static_cast<unsigned char>(c) >= 0x80 || std::string("!#$%&'()-@^_`{}~").find(c) != std::string::npos;
+}
+
+// Whether a name is already a DOS name (its case aside): up to eight
+// characters, then perhaps a dot and up to three.
+bool IsShortName(const std::string& name) {
+  const std::string::size_type dot = name.find('.');
+  const std::string base = name.substr(0, dot);
+  const std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || extension.size() > 3 ||
+      (dot != std::string::npos && extension.empty())) {
+    return false;
+  }
+  return std::all_of(base.begin(), base.end(), IsShortNameCharacter) &&
+         std::all_of(extension.begin(), extension.end(), IsShortNameCharacter);
+}
+
+// What a long name keeps in its short one: the usable characters of its
+// base and of its extension (after the last dot), upper-cased.
+std::string Usable(const std::string& text, std::size_t most) {
+  std::string kept;
+  for (char c : text) {
+    if (kept.size() == most) break;
+    if (c == ' ' || c == '.') continue;
+    kept += IsShortNameCharacter(c) ? c : '_';
+  }
+  return Upper(kept);
+}
+
+}  // namespace
 
 struct SimFileSystem::Node {
   std::string name;
@@ -16,11 +50,39 @@ struct SimFileSystem::Node {
   std::vector<std::shared_ptr<Node>> children;  // sorted by name, ignoring case
   std::vector<FileHold> holds;
 
+  // By its name or, as the file system also finds it, by its short name.
   std::shared_ptr<Node> Child(const std::string& childName) const {
     for (const auto& child : children) {
       if (SameNoCase(child->name, childName)) return child;
     }
+    if (childName.find('~') == std::string::npos) return nullptr;
+    for (const auto& child : children) {
+      if (SameNoCase(ShortNameOf(*child), childName)) return child;
+    }
     return nullptr;
+  }
+  // The child's DOS name: its own, upper-cased, when it is one; otherwise
+  // six characters of its base, ~ and a number that sets it apart from its
+  // siblings', and three of its extension ("Program Files" is PROGRA~1).
+  std::string ShortNameOf(const Node& child) const {
+    if (IsShortName(child.name)) return Upper(child.name);
+    const std::string stem = StemOf(child.name);
+    int number = 1;
+    for (const auto& other : children) {
+      if (other.get() == &child) break;
+      if (!IsShortName(other->name) && StemOf(other->name) == stem) ++number;
+    }
+    const std::string tail = "~" + std::to_string(number);
+    const std::string::size_type bar = stem.find('|');
+    const std::string extension = stem.substr(bar + 1);
+    return stem.substr(0, std::min(bar, 8 - tail.size())) + tail +
+           (extension.empty() ? "" : "." + extension);
+  }
+  static std::string StemOf(const std::string& longName) {
+    const std::string::size_type dot = longName.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    return Usable(longName.substr(0, hasExtension ? dot : std::string::npos), 6) + "|" +
+           (hasExtension ? Usable(longName.substr(dot + 1), 3) : "");
   }
   void Adopt(const std::shared_ptr<Node>& child) {
     auto at = std::find_if(children.begin(), children.end(), [&](const std::shared_ptr<Node>& other) {
@@ -451,6 +513,32 @@ long SimFileSystem::LookUp(const std::string& path, std::uint32_t* attributes) c
   if (!node) return kErrorFileNotFound;
   *attributes = AttributesOf(*node);
   return kErrorSuccess;
+}
+
+std::string SimFileSystem::ShortPath(const std::string& path) const {
+  std::vector<std::string> names;
+  if (AnsiComponents(path, &names) != kErrorSuccess) return std::string();
+  std::string shortPath = "C:";
+  std::shared_ptr<Node> node = m_root;
+  for (const std::string& name : names) {
+    std::shared_ptr<Node> directory = Resolve(node);
+    if (!directory || !directory->isDirectory) return std::string();
+    node = directory->Child(name);
+    if (!node) return std::string();
+    shortPath += "\\" + directory->ShortNameOf(*node);
+  }
+  return names.empty() ? shortPath + "\\" : shortPath;
+}
+
+bool SimFileSystem::QueueDeletion(const std::string& path) {
+  // As the system does, whether or not anything is there yet: the queue is
+  // read when Windows starts.
+  std::vector<std::string> names;
+  if (AnsiComponents(path, &names) != kErrorSuccess || names.empty()) return false;
+  std::string full = "C:";
+  for (const std::string& name : names) full += "\\" + name;
+  m_pendingDeletions.push_back(full);
+  return true;
 }
 
 void SimFileSystem::FailCall(FileCall call, int nth) {

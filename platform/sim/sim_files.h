@@ -115,6 +115,11 @@ class SimFileSystem {
   long LookUp(const std::string& path, std::uint32_t* attributes) const;
   bool RemoveEmptyDirectory(const std::string& path);
   bool ChangeDirectory(const std::string& path);
+  std::string ShortPath(const std::string& path) const;
+  // Puts the path on the list of deletions at the next start of Windows.
+  bool QueueDeletion(const std::string& path);
+  // That list, full paths in the order queued.
+  const std::vector<std::string>& PendingDeletions() const { return m_pendingDeletions; }
   const std::string& CurrentDirectory() const { return m_currentDirectory; }
 
   // A node of the drive; defined in the source file.
@@ -156,6 +161,7 @@ class SimFileSystem {
   std::set<std::pair<FileCall, int>> m_failingCalls;  // (kind, number of the call)
   std::size_t m_bytesUntilFull = std::numeric_limits<std::size_t>::max();
   std::set<std::string> m_restored;  // upper-cased full paths
+  std::vector<std::string> m_pendingDeletions;
 };
 
 // Whether a name matches a FindFirstFile pattern: '*' any run of characters,

@@ -91,6 +91,7 @@ void SimProcess::Note(const std::string& what) {
 
 SimMachine::SimMachine() {
   m_files.AddDirectory(m_windowsDirectory);
+  SetTemporaryDirectory(m_windowsDirectory + "\\TEMP\\");
   m_files.ChangeDirectory(m_windowsDirectory);
   m_files.SetBusyDirectoriesSource([this] {
     std::vector<std::string> directories;
@@ -102,6 +103,11 @@ SimMachine::SimMachine() {
 }
 
 SimMachine::~SimMachine() = default;
+
+void SimMachine::SetTemporaryDirectory(const std::string& directory) {
+  m_temporaryDirectory = directory;
+  m_files.AddDirectory(directory);
+}
 
 void SimMachine::BecomeWindows95() {
   m_platformId = kPlatformWin32Windows;
@@ -493,6 +499,14 @@ bool SimMachine::RemoveEmptyDirectory(const std::string& path) {
   const bool removed = m_files.RemoveEmptyDirectory(path);
   if (removed) Note("removed directory " + path);
   return removed;
+}
+
+bool SimMachine::DeleteAtRestart(const std::string& path) {
+  // Windows 95 has only a stub of MoveFileExA.
+  const bool queued =
+      m_platformId == kPlatformWin32Nt && m_administrator && m_files.QueueDeletion(path);
+  Note(std::string(queued ? "queued for deletion at restart " : "cannot queue for restart ") + path);
+  return queued;
 }
 
 bool SimMachine::ChangeDirectory(const std::string& path) {

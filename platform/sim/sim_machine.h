@@ -164,6 +164,10 @@ class SimMachine : public Platform {
   // Windows 95: platform id 1 and key deletion that takes subkeys along.
   void BecomeWindows95();
   void SetWindowsDirectory(const std::string& directory) { m_windowsDirectory = directory; }
+  // GetTempPathA's answer; the directory is made on the drive.
+  void SetTemporaryDirectory(const std::string& directory);
+  // Without an administrator's rights, deletion at restart is refused.
+  void SetAdministrator(bool administrator) { m_administrator = administrator; }
   void SetWorkArea(const Rect& workArea) { m_workArea = workArea; }
   void FailDialogCreation(bool fail) { m_failDialogCreation = fail; }
   void LoseProgramIcon(bool lose) { m_iconMissing = lose; }
@@ -225,6 +229,7 @@ class SimMachine : public Platform {
   long CloseRegistryKey(RegKey key) override;
 
   std::string WindowsDirectory() override { return m_windowsDirectory; }
+  std::string TemporaryDirectory() override { return m_temporaryDirectory; }
   std::uint32_t PlatformId() override { return m_platformId; }
   std::string CatalogueText(unsigned id) override;
   void Pause(std::uint32_t milliseconds, bool alertable) override;
@@ -268,6 +273,8 @@ class SimMachine : public Platform {
     return m_files.LookUp(path, attributes);
   }
   bool RemoveEmptyDirectory(const std::string& path) override;
+  bool DeleteAtRestart(const std::string& path) override;
+  std::string ShortPath(const std::string& path) override { return m_files.ShortPath(path); }
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }
 
@@ -288,6 +295,8 @@ class SimMachine : public Platform {
   SimFileSystem m_files;
   std::uint32_t m_platformId = kPlatformWin32Nt;
   std::string m_windowsDirectory = "C:\\WINDOWS";
+  std::string m_temporaryDirectory;
+  bool m_administrator = true;
   Rect m_workArea{0, 0, 800, 572};
   bool m_failDialogCreation = false;
   bool m_iconMissing = false;

@@ -77,6 +77,13 @@ std::string Win32Platform::WindowsDirectory() {
   return std::string(buffer, length);
 }
 
+std::string Win32Platform::TemporaryDirectory() {
+  char buffer[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, buffer);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
+}
+
 std::uint32_t Win32Platform::PlatformId() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;  // 148 bytes
@@ -269,6 +276,22 @@ long Win32Platform::LookUpEntry(const std::string& path, std::uint32_t* attribut
 
 bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool Win32Platform::DeleteAtRestart(const std::string& path) {
+  // Not imported: the program must load where KERNEL32 lacks it.
+  using MoveFileExFunction = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+  const HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+  const auto moveFileEx = reinterpret_cast<MoveFileExFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
+  return moveFileEx != nullptr && moveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+std::string Win32Platform::ShortPath(const std::string& path) {
+  char buffer[MAX_PATH];
+  const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
 }
 
 bool Win32Platform::ChangeDirectory(const std::string& path) { return _chdir(path.c_str()) == 0; }

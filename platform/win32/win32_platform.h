@@ -20,6 +20,7 @@ class Win32Platform : public Platform {
   long CloseRegistryKey(RegKey key) override;
 
   std::string WindowsDirectory() override;
+  std::string TemporaryDirectory() override;
   std::uint32_t PlatformId() override;
   std::string CatalogueText(unsigned id) override;
   void Pause(std::uint32_t milliseconds, bool alertable) override;
@@ -59,6 +60,8 @@ class Win32Platform : public Platform {
   bool SetEntryAttributes(const std::string& path, std::uint32_t attributes) override;
   long LookUpEntry(const std::string& path, std::uint32_t* attributes) override;
   bool RemoveEmptyDirectory(const std::string& path) override;
+  bool DeleteAtRestart(const std::string& path) override;
+  std::string ShortPath(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;
 };

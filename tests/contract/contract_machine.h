@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -44,6 +45,9 @@ class ContractMachine {
   // Removes a directory with everything in it, if it exists.
   virtual void RemoveDirectoryTree(const std::string& path) = 0;
   virtual bool PathExists(const std::string& path) = 0;
+  // The full paths queued for deletion at the next start of Windows, oldest
+  // first.
+  virtual std::vector<std::string> PendingDeletions() = 0;
 
   // Installs a program that opens a top-level window titled kWindowTitle
   // and ends when that window gets a close request; returns its path.

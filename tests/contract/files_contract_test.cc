@@ -191,6 +191,37 @@ TEST_F(FilesContractTest, AttributesAreSetAsGivenAndMoveWithTheFile) {
   EXPECT_FALSE(Os().SetEntryAttributes(File("MISSING"), kFileAttributeNormal));
 }
 
+// What is in use goes when Windows next starts: on NT by the list that
+// MoveFileExA keeps, on 95 by WININIT.INI, which takes DOS names only.
+TEST_F(FilesContractTest, DeletionAtRestartAndDosNames) {
+  m_machine.MakeFile(File("Long File Name.text"), "x");
+  m_machine.MakeFile(File("FILE.DAT"), "x");
+  const std::string dosPath = Os().ShortPath(File("long file name.text"));
+  for (std::string::size_type start = 3; start < dosPath.size();) {
+    const std::string::size_type end = std::min(dosPath.find('\\', start), dosPath.size());
+    const std::string name = dosPath.substr(start, end - start);
+    EXPECT_LE(name.size(), 12u) << dosPath;
+    EXPECT_EQ(name.find(' '), std::string::npos) << dosPath;
+    start = end + 1;
+  }
+  EXPECT_EQ(Search(dosPath), Names{"Long File Name.text"});
+  EXPECT_EQ(Os().ShortPath(File("file.dat")).substr(dosPath.rfind('\\')), "\\FILE.DAT");
+  EXPECT_EQ(Os().ShortPath(File("MISSING.DAT")), "");
+  const std::string temporary = Os().TemporaryDirectory();
+  EXPECT_EQ(temporary.back(), '\\');
+  EXPECT_EQ(LookUp(temporary), kErrorSuccess);
+
+  const std::size_t queued = m_machine.PendingDeletions().size();
+  EXPECT_TRUE(Os().DeleteAtRestart(File("FILE.DAT")));
+  EXPECT_TRUE(Os().DeleteAtRestart(File("Missing")));  // not looked at before the restart
+  EXPECT_FALSE(Os().DeleteAtRestart(File(std::string(260, 'L'))));
+  const std::vector<std::string> pending = m_machine.PendingDeletions();
+  EXPECT_EQ(std::vector<std::string>(pending.begin() + static_cast<long>(std::min(queued, pending.size())),
+                                     pending.end()),
+            (std::vector<std::string>{File("FILE.DAT"), File("Missing")}));
+  EXPECT_TRUE(m_machine.PathExists(File("FILE.DAT")));
+}
+
 TEST_F(FilesContractTest, AReadOnlyFileGoesOnlyOnceItsMarkIsCleared) {
   m_machine.MakeFile(File("LOCKED.DAT"), "data");
   m_machine.MakeReadOnly(File("LOCKED.DAT"));

@@ -49,6 +49,9 @@ class SimContractMachine : public ContractMachine {
   }
   void RemoveDirectoryTree(const std::string& path) override { m_machine.Files().Erase(path); }
   bool PathExists(const std::string& path) override { return m_machine.Files().Exists(path); }
+  std::vector<std::string> PendingDeletions() override {
+    return m_machine.Files().PendingDeletions();
+  }
 
   std::string InstallWindowProgram(const std::string& directory) override {
     const std::string path = directory + "\\K-TASKER.EXE";
