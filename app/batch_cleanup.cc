@@ -3,8 +3,10 @@
 // go, and so do the lines that clear the screen after it; every other line
 // is the user's and stays byte for byte.
 #include <string>
+#include <vector>
 
 #include "app/uninstall_app.h"
+#include "components/run_record.h"
 #include "components/text_file.h"
 #include "platform/platform.h"
 
@@ -40,18 +42,27 @@ bool CUninstallApp::RemoveStartupBatchEntries() {
   const CTrimString windowsDir = Os().WindowsDirectory();
   const CTrimString batchPath = windowsDir.JoinPath(kBatchFileName);
   CTextFile batchFile;
-  if (!batchFile.Open(batchPath, true)) return false;
+  if (!batchFile.Open(batchPath, true)) {
+    CRunRecord::Note("DOSSTART.BAT: " + batchPath + " could not be opened");
+    return false;
+  }
 
+  std::vector<std::string> removed;
+  std::string line;
   batchFile.Rewind();
-  while (batchFile.FindLine(kGuardProgram, "")) batchFile.DeleteCurrentLine();
+  while (batchFile.FindLine(kGuardProgram, "")) {
+    batchFile.GetCurrentLine(line);
+    removed.push_back(line);
+    batchFile.DeleteCurrentLine();
+  }
 
   // Only the lines that are the command itself: the search narrows the
   // lines down, the test decides.
   batchFile.Rewind();
   while (batchFile.FindLine(kClearScreen, "")) {
-    std::string line;
     batchFile.GetCurrentLine(line);
     if (RunsClearScreen(line)) {
+      removed.push_back(line);
       batchFile.DeleteCurrentLine();
     } else {
       batchFile.SkipLine();
@@ -60,7 +71,12 @@ bool CUninstallApp::RemoveStartupBatchEntries() {
 
   // Closed here rather than by the destructor, so that a failed rewrite
   // fails the stage; the file then keeps its lines.
-  return batchFile.Close();
+  const bool saved = batchFile.Close();
+  for (const std::string& gone : removed) {
+    CRunRecord::Note("DOSSTART.BAT: " + std::string(saved ? "removed" : "kept, not saved:") +
+                     " line \"" + gone + "\"");
+  }
+  return saved;
 }
 
 }  // namespace kw

@@ -2,16 +2,22 @@
 // log.  The agent's task files, the marker file in the root of drive C:, and
 // whatever is left in the installation directory, except the product's
 // uninstall program and the install log that the frozen setup-log
-// uninstaller still has to read.
+// uninstaller still has to read.  What is in use and cannot go now is
+// queued to go when Windows next starts.
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/uninstall_app.h"
 #include "components/cursor_string_list.h"
 #include "components/file_management_prompt.h"
 #include "components/message_catalogue.h"
+#include "components/restart_queue.h"
+#include "components/run_record.h"
+#include "platform/scoped_handles.h"
 
 namespace kw {
 namespace {
@@ -36,6 +42,7 @@ bool SkippingCancelledFiles(CFileManagementPrompt& files, const std::function<bo
     // starting over would never end.
     if (argument.empty() || files.IsExcluded(argument)) return false;
     files.AddExclusion(argument);
+    CRunRecord::Note("file: kept " + argument + " (cancelled)");
   }
   return true;
 }
@@ -62,13 +69,108 @@ bool HoldsUninstallProgram(CFileManagementPrompt& files, const CTrimString& inst
   return files.ListFiles(installDir.JoinPath(kUninstallProgram), found);
 }
 
+bool IsInside(const std::string& path, const CTrimString& directory) {
+  CTrimString prefix = directory;
+  prefix.StripTrailingBackslashes();
+  return !prefix.empty() && UpperCased(path).rfind(UpperCased(prefix + "\\"), 0) == 0;
+}
+
+// Queues what is left of the product for the next start of Windows, and
+// records what stays for good.  A path that reaches another entry (see
+// CFileManagement::ReachesItself) would queue that one: it is not queued.
+class LeftoverQueue {
+ public:
+  explicit LeftoverQueue(const CTrimString& windowsDir) : m_windowsDir(windowsDir) {}
+
+  // Never anything in the Windows directory: the system's own files are
+  // there, whatever a registry value says.
+  void File(const std::string& path) {
+    if (IsInside(path, m_windowsDir)) {
+      CRunRecord::Note("file: kept " + path + " (in the Windows directory)");
+      return;
+    }
+    Queue("file", path);
+  }
+
+  // What is left in a directory of the installation, its subdirectories
+  // first.  True when everything in it was queued, so that the directory
+  // itself can be, where the system removes directories when it starts.
+  bool DirectoryContents(const std::string& directory) {
+    bool allQueued = true;
+    for (const FindEntry& entry : Listing(directory)) {
+      const std::string path = directory + "\\" + entry.name;
+      if (entry.IsReparsePoint()) {
+        CRunRecord::Note("directory: kept " + path + " (a link to another directory)");
+        allQueued = false;
+      } else if (entry.IsDirectory()) {
+        const bool emptied = DirectoryContents(path);
+        if (emptied && m_queue.TakesDirectories()) {
+          allQueued = Queue("directory", path) && allQueued;
+        } else {
+          CRunRecord::Note("directory: kept " + path +
+                           (emptied ? " (Windows 95 removes no directories when it starts)" : ""));
+          allQueued = false;
+        }
+      } else if (EqualsNoCase(entry.name, kUninstallProgram) || EqualsNoCase(entry.name, kInstallLog)) {
+        CRunRecord::Note("file: kept " + path + " (the setup-log uninstaller removes it)");
+        allQueued = false;
+      } else {
+        allQueued = Queue("file", path) && allQueued;
+      }
+    }
+    return allQueued;
+  }
+
+  // Writes what waits for WININIT.EXE; false when anything could not be
+  // queued.
+  bool Commit() {
+    if (!m_queue.Commit()) {
+      CRunRecord::Note("restart: WININIT.INI could not be saved; nothing was queued");
+      m_bAllQueued = false;
+    }
+    return m_bAllQueued;
+  }
+  int Count() const { return m_queue.GetCount(); }
+
+ private:
+  bool Queue(const char* kind, const std::string& path) {
+    // The task directory may lie in the installation directory.
+    if (!m_queued.insert(UpperCased(path)).second) return true;
+    if (CFileManagement::ReachesItself(path) && m_queue.Add(path)) {
+      CRunRecord::Note(std::string(kind) + ": queued for restart " + path);
+      return true;
+    }
+    CRunRecord::Note(std::string(kind) + ": kept " + path + " (it could not be queued for restart)");
+    m_bAllQueued = false;
+    return false;
+  }
+
+  // The directory's entries but "." and "..", read to the end before any
+  // is looked into, so that no search stays open on the way down.
+  static std::vector<FindEntry> Listing(const std::string& directory) {
+    std::vector<FindEntry> entries;
+    ScopedFind search;
+    FindEntry entry;
+    for (bool found = search.First(directory + "\\*", &entry); found; found = search.Next(&entry)) {
+      if (entry.name != "." && entry.name != "..") entries.push_back(entry);
+    }
+    return entries;
+  }
+
+  CTrimString m_windowsDir;
+  CRestartQueue m_queue;
+  std::set<std::string> m_queued;  // upper-cased
+  bool m_bAllQueued = true;
+};
+
 }  // namespace
 
 bool CUninstallApp::RemoveProductFiles(const CTrimString& taskDir) {
   // No task directory was read: an empty one would make the patterns name
   // the root of the current drive.  One equal to the installation directory
   // is emptied with it below.
-  if (!taskDir.empty() && taskDir != m_strInstallDir) RemoveTaskFiles(taskDir);
+  const bool separateTaskDir = !taskDir.empty() && taskDir != m_strInstallDir;
+  if (separateTaskDir) RemoveTaskFiles(taskDir);
   // Nobody is asked about the marker, so a marker left fails the stage: its
   // failure message is the only word the user gets of it.
   CFileManagementPrompt files;
@@ -77,14 +179,45 @@ bool CUninstallApp::RemoveProductFiles(const CTrimString& taskDir) {
   // The task files and the marker carry the product's own names and do not
   // depend on the installation directory, so they go even when that turns
   // out not to be the product's.  Everything else in it goes only when it is.
-  if (!HoldsUninstallProgram(files, m_strInstallDir)) return false;
-  files.AddExclusion(kUninstallProgram);
-  files.AddExclusion(kInstallLog);
-  // Emptied: a file whose retry the user cancelled stays, and so does every
-  // file of its name.
-  const bool emptied =
-      SkippingCancelledFiles(files, [&] { return files.EmptyDirectory(m_strInstallDir); });
-  return emptied && markerGone;
+  const bool ours = HoldsUninstallProgram(files, m_strInstallDir);
+  bool emptied = false;
+  if (ours) {
+    files.AddExclusion(kUninstallProgram);
+    files.AddExclusion(kInstallLog);
+    // Emptied: a file whose retry the user cancelled stays, and so does
+    // every file of its name.
+    emptied = SkippingCancelledFiles(files, [&] { return files.EmptyDirectory(m_strInstallDir); });
+  } else {
+    CRunRecord::Note("directory: kept " + m_strInstallDir + " (" + kUninstallProgram +
+                     " is not in it: not the product's)");
+  }
+  return QueueLeftovers(separateTaskDir ? taskDir : CTrimString(), ours) && ours && emptied &&
+         markerGone;
+}
+
+bool CUninstallApp::QueueLeftovers(const CTrimString& taskDir, bool installDirIsOurs) {
+  LeftoverQueue leftovers(Os().WindowsDirectory());
+  CFileManagementPrompt files;
+  if (!taskDir.empty()) {
+    CCursorStringList names;
+    if (files.ListFilesIfAny(taskDir.JoinPath(kTaskFilePattern), names)) {
+      std::string name;
+      for (names.Rewind(); names.GetNextString(name);) {
+        CTrimString path = taskDir;
+        path.StripTrailingBackslashes();
+        leftovers.File(path + "\\" + name);
+      }
+    }
+  }
+  if (files.IsThere(kMarkerFile)) leftovers.File(kMarkerFile);
+  if (installDirIsOurs) {
+    CTrimString installDir = m_strInstallDir;
+    installDir.StripTrailingBackslashes();
+    leftovers.DirectoryContents(installDir);
+  }
+  const bool allQueued = leftovers.Commit();
+  m_nQueuedForRestart = leftovers.Count();
+  return allQueued;
 }
 
 }  // namespace kw

@@ -5,6 +5,7 @@
 
 #include "components/execute.h"
 #include "components/file_management.h"
+#include "components/run_record.h"
 
 namespace kw {
 namespace {
@@ -28,46 +29,63 @@ std::string CommandLineOf(const std::string& programPath) {
 constexpr std::int32_t kWaitBudgetSeconds = 30;
 constexpr std::int32_t kContinueBudget = 0;
 
+// Asks the program with that window to close; records whether it was there.
+bool AskToClose(CExecute& execute, const char* kind, const char* windowTitle) {
+  const bool asked = execute.CloseWindow(windowTitle);
+  CRunRecord::Note(std::string(kind) + ": \"" + windowTitle + "\" " +
+                   (asked ? "asked to close" : "not running"));
+  return asked;
+}
+
+// Waits for a program's file; the record tells whether the program let go.
+bool WaitForFile(CFileManagement& files, const CTrimString& path, std::int32_t seconds) {
+  const bool free = files.WaitUntilFree(path, seconds);
+  CRunRecord::Note("file: " + path +
+                   (free ? " let go" : files.IsThere(path) ? " still in use" : " missing"));
+  return free;
+}
+
 }  // namespace
 
 void CUninstallApp::StopAgent() {
   m_bAgentWasRunning = 0;
   CExecute execute("", "");
-  if (execute.CloseWindow(kAgentWindow)) m_bAgentWasRunning = 1;
+  if (AskToClose(execute, "agent", kAgentWindow)) m_bAgentWasRunning = 1;
   // Whether or not the agent's window was found, give its library the time
   // to be let go; the sequence goes on either way.
   CFileManagement files;
-  files.WaitUntilFree(m_strInstallDir.JoinPath(kAgentLibrary), kWaitBudgetSeconds);
+  WaitForFile(files, m_strInstallDir.JoinPath(kAgentLibrary), kWaitBudgetSeconds);
 }
 
 void CUninstallApp::RestartAgent() {
   if (!m_bAgentWasRunning) return;
   // Minimised and not activated: the user is not to be disturbed by it.
   CExecute execute("", "");
-  execute.Execute(CommandLineOf(m_strInstallDir.JoinPath(kAgentProgram)), true);
+  const bool started = execute.Execute(CommandLineOf(m_strInstallDir.JoinPath(kAgentProgram)), true);
+  CRunRecord::Note(started ? "agent: started again" : "agent: could not be started again");
 }
 
 bool CUninstallApp::CloseProductPrograms() {
   CExecute execute("", "");
-  execute.CloseWindow(kMainWindow);
+  AskToClose(execute, "program", kMainWindow);
   CFileManagement files;
-  if (!files.WaitUntilFree(m_strInstallDir.JoinPath("K-WARD32.EXE"), kWaitBudgetSeconds)) {
+  if (!WaitForFile(files, m_strInstallDir.JoinPath("K-WARD32.EXE"), kWaitBudgetSeconds)) {
     return false;
   }
   if (!files.IsWindowsNT()) {
     // The resident protection exists on Windows 95 only; it is asked to
     // close once the main program has let go of its file.
-    execute.CloseWindow(kResidentWindow);
-    if (!files.WaitUntilFree(m_strInstallDir.JoinPath("ZRP95.EXE"), kContinueBudget)) return false;
-    if (!files.WaitUntilFree(m_strInstallDir.JoinPath("ZRPENG.DLL"), kContinueBudget)) return false;
+    AskToClose(execute, "program", kResidentWindow);
+    if (!WaitForFile(files, m_strInstallDir.JoinPath("ZRP95.EXE"), kContinueBudget)) return false;
+    if (!WaitForFile(files, m_strInstallDir.JoinPath("ZRPENG.DLL"), kContinueBudget)) return false;
   }
   // The network library's name is written both ways by the product's
   // installers; both are waited for, the second normally at once.
-  if (!files.WaitUntilFree(m_strInstallDir.JoinPath("NWCALLS.dll"), kContinueBudget)) return false;
-  if (!files.WaitUntilFree(m_strInstallDir.JoinPath("NWCALLS.DLL"), kContinueBudget)) return false;
+  if (!WaitForFile(files, m_strInstallDir.JoinPath("NWCALLS.dll"), kContinueBudget)) return false;
+  if (!WaitForFile(files, m_strInstallDir.JoinPath("NWCALLS.DLL"), kContinueBudget)) return false;
   // The shell extension stays loaded in the shell until it restarts: waited
   // for, but not required.
-  files.WaitUntilFree(m_strInstallDir.JoinPath("KWSHEXT.DLL"), kContinueBudget);
+  WaitForFile(files, m_strInstallDir.JoinPath("KWSHEXT.DLL"), kContinueBudget);
   return true;
 }
 

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "components/cursor_string_list.h"
+#include "components/message_catalogue.h"
 #include "components/registry.h"
+#include "components/run_record.h"
 
 namespace kw {
 namespace {
@@ -69,6 +71,37 @@ bool IsOurTaskFileClass(const std::string& documentClass) {
   return documentClass == "kwt_auto_file" || documentClass == "KWARD.Document";
 }
 
+// The item as the record names it: the root's name, the path without its
+// leading backslash, and a value's name in brackets.
+std::string ItemName(const RegistryStep& step, bool value) {
+  const char* root = step.root == kHkeyClassesRoot    ? "HKEY_CLASSES_ROOT"
+                     : step.root == kHkeyCurrentUser ? "HKEY_CURRENT_USER"
+                                                     : "HKEY_LOCAL_MACHINE";
+  return std::string(root) + step.keyPath + (value ? std::string(" [") + step.valueName + "]" : "");
+}
+
+// Deletes a key's tree or a value and records what became of it: removed,
+// absent, or kept with the reason the registry component gave.  The look
+// beforehand only reads.
+bool Remove(CRegistry& registry, const RegistryStep& step) {
+  const bool value = step.action == RegistryAction::kDeleteValue;
+  const bool existed = value ? registry.ValueExists(step.root, step.keyPath, step.valueName)
+                             : registry.KeyExists(step.root, step.keyPath);
+  const bool removed = value ? registry.DeleteValue(step.root, step.keyPath, step.valueName)
+                             : registry.DeleteKeyTree(step.root, step.keyPath);
+  std::string outcome = removed && !existed ? "absent " : removed ? "removed " : "kept ";
+  outcome += ItemName(step, value);
+  if (!removed) {
+    std::int32_t code = 0;
+    std::string argument;
+    registry.GetError(code, argument);
+    outcome += " (" + (code != 0 ? FormatMessageText(LoadMessage(static_cast<unsigned>(code)), argument)
+                                 : std::string("its deletion failed")) + ")";
+  }
+  CRunRecord::Note("registry: " + outcome);
+  return removed;
+}
+
 }  // namespace
 
 bool CUninstallApp::RemoveRegistryItems(CTrimString& taskDir) {
@@ -88,20 +121,22 @@ bool CUninstallApp::RemoveRegistryItems(CTrimString& taskDir) {
         std::string value;
         if (registry.ReadStringValue(step.root, step.keyPath, step.valueName, value)) {
           taskDir = value;
+          CRunRecord::Note("registry: task directory \"" + value + "\" (" + ItemName(step, true) + ")");
         }
         break;
       }
       case RegistryAction::kDeleteTree:
-        if (!registry.DeleteKeyTree(step.root, step.keyPath)) result = false;
+      case RegistryAction::kDeleteValue:
+        if (!Remove(registry, step)) result = false;
         break;
       case RegistryAction::kDeleteTreeIfNoSubkeys:
         registry.EnumSubkeys(step.root, step.keyPath, subkeys);
-        if (subkeys.GetCount() == 0 && !registry.DeleteKeyTree(step.root, step.keyPath)) {
+        if (subkeys.GetCount() != 0) {
+          CRunRecord::Note("registry: kept " + ItemName(step, false) +
+                           " (it may hold keys of another product)");
+        } else if (!Remove(registry, step)) {
           result = false;
         }
-        break;
-      case RegistryAction::kDeleteValue:
-        if (!registry.DeleteValue(step.root, step.keyPath, step.valueName)) result = false;
         break;
       case RegistryAction::kReadExtensionClass:
         extensionRead = registry.ReadStringValue(step.root, step.keyPath, step.valueName,
@@ -109,8 +144,14 @@ bool CUninstallApp::RemoveRegistryItems(CTrimString& taskDir) {
         if (!extensionRead) result = false;
         break;
       case RegistryAction::kDeleteTreeIfOurClass:
-        if (extensionRead && IsOurTaskFileClass(extensionClass) &&
-            !registry.DeleteKeyTree(step.root, step.keyPath)) {
+        if (!extensionRead) {
+          CRunRecord::Note(registry.KeyExists(step.root, step.keyPath)
+                               ? "registry: kept " + ItemName(step, false) + " (its class could not be read)"
+                               : "registry: absent " + ItemName(step, false));
+        } else if (!IsOurTaskFileClass(extensionClass)) {
+          CRunRecord::Note("registry: kept " + ItemName(step, false) + " (it names another class, \"" +
+                           extensionClass + "\")");
+        } else if (!Remove(registry, step)) {
           result = false;
         }
         break;

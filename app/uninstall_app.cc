@@ -6,6 +6,7 @@
 #include "components/execute.h"
 #include "components/message_catalogue.h"
 #include "components/registry.h"
+#include "components/run_record.h"
 
 namespace kw {
 namespace {
@@ -30,6 +31,12 @@ struct InstallDirSource {
   const char* valueName;
   ValueForm form;
 };
+
+std::string RootName(RegKey root) {
+  return root == kHkeyClassesRoot    ? "HKEY_CLASSES_ROOT"
+         : root == kHkeyCurrentUser ? "HKEY_CURRENT_USER"
+                                    : "HKEY_LOCAL_MACHINE";
+}
 
 const InstallDirSource kInstallDirSources[] = {
     // The resident driver's path.
@@ -122,8 +129,11 @@ bool CUninstallApp::LocateInstallDir() {
     text.GetDirectoryPart(directory);
     if (!IsUsableInstallDir(directory)) continue;
     m_strInstallDir = directory;
+    CRunRecord::Note("installation: " + directory + " (from " + RootName(source.root) + "\\" +
+                     source.keyPath + ", value \"" + source.valueName + "\")");
     return true;
   }
+  CRunRecord::Note("installation: not found");
   return false;
 }
 
@@ -142,10 +152,36 @@ void CUninstallApp::ReportFailure(unsigned messageId) {
   // holds no placeholder, so it shows as it is.
   const std::string caption = FormatMessageText(LoadMessage(kMsgUninstallErrorTitle), "");
   const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : WindowHandle{};
-  Os().ShowMessageBox(owner, text, caption, kMbOk | kMbIconError);
+  const int answer = Os().ShowMessageBox(owner, text, caption, kMbOk | kMbIconError);
+  CRunRecord::NoteBox(caption, text, answer);
+}
+
+void CUninstallApp::ReportQueuedForRestart() {
+  if (m_nQueuedForRestart == 0) return;
+  // Not an error: the user has only to restart, and before installing the
+  // product again, whose new files the queued deletions would take.
+  const std::string text = LoadMessage(kMsgRemovedAtRestart);
+  const std::string caption = LoadMessage(kTitleUninstall);
+  const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : WindowHandle{};
+  const int answer = Os().ShowMessageBox(owner, text, caption, kMbOk | kMbIconInformation);
+  CRunRecord::NoteBox(caption, text, answer);
 }
 
 void CUninstallApp::RunUninstallSequence() {
+  CRunRecord::Start();
+  CRunRecord::Note("run: started");
+  CTrimString taskDir;
+  // However the run ends, its record is written last, outside the
+  // directories the run removes things from.
+  struct RecordAtTheEnd {
+    const CTrimString& installDir;
+    const CTrimString& taskDir;
+    ~RecordAtTheEnd() {
+      CRunRecord::Note("run: ended");
+      CRunRecord::Write({installDir, taskDir});
+    }
+  } recordAtTheEnd{m_strInstallDir, taskDir};
+
   if (!LocateInstallDir()) {
     ReportFailure(kMsgInstallDirNotFound);
     return;
@@ -155,7 +191,8 @@ void CUninstallApp::RunUninstallSequence() {
   StopAgent();
 
   CExecute uninstaller("", "");
-  uninstaller.Execute(command, false);
+  CRunRecord::Note(uninstaller.Execute(command, false) ? "uninstaller: started " + command
+                                                       : "uninstaller: could not start " + command);
   Os().Pause(kStartupPauseMs, false);
   // First the question must be asked, then answered: a slow uninstaller whose
   // question is not up yet has not been answered, and freezing it now would
@@ -169,15 +206,16 @@ void CUninstallApp::RunUninstallSequence() {
   uninstaller.SuspendMainThread();
   if (!uninstaller.IsProcessAlive()) {
     // Declined (or never started): the product stays, so does its agent.
+    CRunRecord::Note("uninstaller: ended, the user declined");
     RestartAgent();
     return;
   }
+  CRunRecord::Note("uninstaller: frozen, the user agreed");
 
   CUninstallDlg dialog;
   m_pMainWnd = &dialog;
   if (!dialog.Create()) ReportFailure(kMsgDialogNotCreated);
 
-  CTrimString taskDir;
   struct Stage {
     unsigned status;
     std::function<bool()> run;
@@ -191,8 +229,11 @@ void CUninstallApp::RunUninstallSequence() {
   };
   for (const Stage& stage : stages) {
     dialog.ShowStatus(stage.status);
-    if (!stage.run()) ReportFailure(stage.failure);
+    const bool done = stage.run();
+    CRunRecord::Note("stage \"" + LoadMessage(stage.status) + "\": " + (done ? "done" : "failed"));
+    if (!done) ReportFailure(stage.failure);
   }
+  ReportQueuedForRestart();
 
   // Out of the installation directory, so that the uninstaller can remove it.
   Os().ChangeDirectory("C:\\");

@@ -43,6 +43,10 @@ class CUninstallApp : public CWinApp {
   virtual bool RemoveStartupBatchEntries();
   virtual bool RemoveProductFiles(const CTrimString& taskDir);
 
+  // Shows that files will be removed when Windows restarts, when the file
+  // stage queued any.
+  void ReportQueuedForRestart();
+
   const CTrimString& GetInstallDir() const { return m_strInstallDir; }
   bool AgentWasRunning() const { return m_bAgentWasRunning != 0; }
 
@@ -52,9 +56,13 @@ class CUninstallApp : public CWinApp {
   // path below a drive root, not the Windows directory, one that holds it or
   // one inside it.
   static bool IsUsableInstallDir(const CTrimString& directory);
+  // After the file stage: queues what is left of the product for deletion
+  // when Windows next starts.  False when anything could not be queued.
+  bool QueueLeftovers(const CTrimString& taskDir, bool installDirIsOurs);
 
   CTrimString m_strInstallDir;
   int m_bAgentWasRunning = 0;
+  int m_nQueuedForRestart = 0;  // by the file stage
 };
 
 }  // namespace kw

@@ -51,6 +51,9 @@ class CCursorStringList : public CStringList, public CErrorInfo {
   // Removes the text under the cursor; the cursor moves to the text that
   // followed.  False, with nothing touched, when the cursor is at the end.
   bool RemoveCurrent();
+  // Puts a text before the one under the cursor (at the tail when the
+  // cursor is at the end); the cursor stays where it was.
+  void InsertBeforeCurrent(const std::string& text) { m_list.insert(m_posCursor, text); }
   // Searches forward from the cursor for a text that contains `text`,
   // ignoring case, and leaves the cursor on it.  A text holding the
   // delimiter first stops the search there (106); running off the end

@@ -1,6 +1,7 @@
 #include "components/file_management.h"
 
 #include "components/message_catalogue.h"
+#include "components/run_record.h"
 #include "components/trim_string.h"
 #include "platform/scoped_handles.h"
 
@@ -206,7 +207,10 @@ bool CFileManagement::IsListed(const std::string& path) {
 bool CFileManagement::DeleteFile(const std::string& path) {
   if (!IsThere(path)) return true;
   if (ReachesItself(path)) Os().ClearReadOnly(path);
-  if (RemoveFileForGood(path)) return true;
+  if (RemoveFileForGood(path)) {
+    CRunRecord::Note("file: removed " + path);
+    return true;
+  }
   SetError(kErrFileNotDeleted, path);
   return false;
 }

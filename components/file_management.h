@@ -59,6 +59,19 @@ class CFileManagement : public CErrorInfo {
   void AddExclusion(const std::string& nameOrPath);
   bool IsExcluded(const std::string& nameOrPath);
 
+  // Whether the entry is there, for a path that a listing gave or a
+  // deletion was meant for.  Only "not found" counts as gone: a look that
+  // fails for any other reason (a path too long for the ANSI calls) leaves
+  // the entry there.  A name that no path reaches is looked for in its
+  // directory's listing.
+  bool IsThere(const std::string& path);
+
+  // Whether the ANSI file calls, given the path, reach the entry it names
+  // rather than another or none: not when a name on the way ends in a dot,
+  // or the last one in a dot or a blank.  Such an entry is never handed to
+  // a call that removes: it would remove another.
+  static bool ReachesItself(const std::string& path);
+
   // The program starts with no budget set; tests that play several program
   // runs in one process start each from there.
   static void ResetWaitBudget();
@@ -66,17 +79,6 @@ class CFileManagement : public CErrorInfo {
  protected:
   // Deletes the file; true only when it is then gone.  Records nothing.
   bool RemoveFileForGood(const std::string& path);
-  // Whether the entry is there, for a path that a listing gave or a
-  // deletion was meant for.  Only "not found" counts as gone: a look that
-  // fails for any other reason (a path too long for the ANSI calls) leaves
-  // the entry there.  A name that no path reaches is looked for in its
-  // directory's listing.
-  bool IsThere(const std::string& path);
-  // Whether the ANSI file calls, given the path, reach the entry it names
-  // rather than another or none: not when a name on the way ends in a dot,
-  // or the last one in a dot or a blank.  Such an entry is never handed to
-  // a call that removes: it would remove another.
-  static bool ReachesItself(const std::string& path);
 
   // One search of a pattern, sorted out as the listings sort it: the
   // subdirectories and the files that ListDirectories and ListFiles would

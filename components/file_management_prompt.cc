@@ -2,6 +2,7 @@
 
 #include "components/cursor_string_list.h"
 #include "components/message_catalogue.h"
+#include "components/run_record.h"
 #include "platform/scoped_handles.h"
 
 namespace kw {
@@ -66,12 +67,16 @@ bool CFileManagementPrompt::DeleteAsking(const std::string& path, bool lookAfter
     // Listed a while ago, it may have gone since, which is all a deletion
     // is for: asking the user about a file that is not there would only
     // puzzle them.
-    if (!IsThere(path)) return true;
+    if (!IsThere(path)) {
+      CRunRecord::Note("file: gone before its deletion " + path);
+      return true;
+    }
     if (!PromptRetry(kErrFileNotDeleted, path)) {
       SetError(kErrFileNotDeleted, path);
       return false;
     }
   }
+  CRunRecord::Note("file: removed " + path);
   return true;
 }
 
@@ -179,10 +184,10 @@ bool CFileManagementPrompt::RemoveFoundTree(const std::string& directory, const 
   // done; only one that will not go is looked into.  A file that came back
   // is deleted again; then the directory stays, as in RemoveTree, while it
   // holds what is to stay.
-  if (Os().RemoveEmptyDirectory(directory)) return true;
+  if (RemoveEmpty(directory)) return true;
   const CTrimString everything = CTrimString(directory).JoinPath("*.*");
   if (!DeleteStillThere(everything)) return false;
-  if (Os().RemoveEmptyDirectory(directory)) return true;
+  if (RemoveEmpty(directory)) return true;
   if (KeepsForExcluded(directory)) return true;
   return AskUntilRemoved(directory);
 }
@@ -200,13 +205,22 @@ bool CFileManagementPrompt::KeepsForExcluded(const std::string& directory) {
   // Left out from now on, like what it holds, so that the directory above
   // it is kept too.
   AddExclusion(path);
+  CRunRecord::Note("directory: kept " + path + " (it holds what is kept)");
   return true;
 }
 
 bool CFileManagementPrompt::RemoveDirectory(const std::string& directory) {
   // Removed at once: the callers have just emptied it or seen it.
-  if (ReachesItself(directory) && Os().RemoveEmptyDirectory(directory)) return true;
+  if (ReachesItself(directory) && RemoveEmpty(directory)) return true;
   return AskUntilRemoved(directory);
+}
+
+bool CFileManagementPrompt::RemoveEmpty(const std::string& directory) {
+  if (!Os().RemoveEmptyDirectory(directory)) return false;
+  CTrimString removed = directory;
+  removed.StripTrailingBackslashes();
+  CRunRecord::Note("directory: removed " + removed);
+  return true;
 }
 
 bool CFileManagementPrompt::AskUntilRemoved(const std::string& directory) {
@@ -218,9 +232,10 @@ bool CFileManagementPrompt::AskUntilRemoved(const std::string& directory) {
   while (IsThere(directory)) {
     if (!PromptRetry(kErrDirectoryNotRemoved, directory)) {
       SetError(kErrDirectoryNotRemoved, directory);
+      CRunRecord::Note("directory: kept " + directory + " (cancelled)");
       return false;
     }
-    if (reached && Os().RemoveEmptyDirectory(directory)) return true;
+    if (reached && RemoveEmpty(directory)) return true;
   }
   return true;
 }
@@ -231,6 +246,7 @@ bool CFileManagementPrompt::PromptRetry(std::int32_t messageId, const std::strin
                                ? FormatMessageText(message, argument)
                                : message + "\n\n" + argument;
   const int answer = Os().ShowMessageBox(WindowHandle{}, text, m_strTitle, kPromptStyle);
+  CRunRecord::NoteBox(m_strTitle, text, answer);
   // Only Retry tries again.  A box that could not be shown (0) was answered
   // by nobody; taking it for Retry would spin the caller's loop for ever.
   if (answer == kIdRetry) return true;

@@ -78,6 +78,8 @@ class CFileManagementPrompt : public CFileManagement {
   bool RemoveFoundTree(const std::string& directory, const FindEntry& entry);
   // RemoveDirectory once its first removal has failed.
   bool AskUntilRemoved(const std::string& directory);
+  // RemoveDirectoryA, and a line in the record when it worked.
+  bool RemoveEmpty(const std::string& directory);
   // Whether a listing of the directory shows entries, every one of them
   // excluded: then the directory is kept without asking, and excluded too.
   bool KeepsForExcluded(const std::string& directory);

@@ -51,6 +51,10 @@ enum MessageId : unsigned {
   kErrNoDirectories = 141,
   kErrNoFiles = 142,
   kErrNoSubkeys = 143,
+  kErrNotQueuedForRestart = 144,
+
+  kMsgRemovedAtRestart = 145,
+  kTitleUninstall = 146,
 };
 
 // The text with that number; empty when the catalogue has none.

@@ -220,6 +220,13 @@ bool CTextFile::SkipLine() {
   return m_lstLines.GetNextString(skipped);
 }
 
+bool CTextFile::InsertLine(const std::string& line) {
+  if (!CheckOpen()) return false;
+  m_lstLines.InsertBeforeCurrent(line);
+  m_bModified = 1;
+  return true;
+}
+
 bool CTextFile::DeleteCurrentLine() {
   if (!CheckOpen()) return false;
   if (!m_lstLines.RemoveCurrent()) return false;

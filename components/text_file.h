@@ -1,8 +1,9 @@
 // CTextFile: a small text file edited line by line in memory.  Open reads
 // the whole file into a list of lines and keeps the file open with sharing
 // denied, so nobody changes it meanwhile; the caller moves the cursor,
-// searches for lines by a piece of their text and deletes them; Close writes
-// the file back, whole, only when a line was deleted.
+// searches for lines by a piece of their text, deletes them and adds
+// others; Close writes the file back, whole, only when a line was deleted or
+// added.
 //
 // The text rules are those of a DOS batch file: a line ends at CR LF, at LF
 // or at a CR alone, and Ctrl-Z ends the text.  Every line is written back
@@ -31,8 +32,9 @@ namespace kw {
 class CTextFile : public CErrorInfo {
  public:
   CTextFile();
-  // Closes the file, saving it when a line was deleted.  The outcome of that
-  // save is lost with the object: a caller that must know calls Close.
+  // Closes the file, saving it when a line was deleted or added.  The
+  // outcome of that save is lost with the object: a caller that must know
+  // calls Close.
   ~CTextFile();
   CTextFile(const CTextFile&) = delete;
   CTextFile& operator=(const CTextFile&) = delete;
@@ -45,9 +47,10 @@ class CTextFile : public CErrorInfo {
   // or read; the object is closed then.
   bool Open(const CTrimString& fileName, bool create);
 
-  // Saves the file when a line was deleted, then closes it.  The object is
-  // closed afterwards whatever happened.  105 when no file is open; 140 when
-  // the save failed, and then the file keeps its earlier content.
+  // Saves the file when a line was deleted or added, then closes it.  The
+  // object is closed afterwards whatever happened.  105 when no file is
+  // open; 140 when the save failed, and then the file keeps its earlier
+  // content.
   bool Close();
 
   // The following record 105 and change nothing when no file is open.
@@ -66,6 +69,9 @@ class CTextFile : public CErrorInfo {
   // Deletes the line under the cursor; the cursor moves to the line that
   // followed.  False, with nothing deleted, at the end.
   bool DeleteCurrentLine();
+  // Puts a line before the one under the cursor (after the last one when
+  // the cursor is at the end); the cursor stays on its line.
+  bool InsertLine(const std::string& line);
 
  private:
   // True when a file is open; otherwise records 105.
@@ -79,7 +85,7 @@ class CTextFile : public CErrorInfo {
 
   ScopedFile m_File;
   int m_bOpen = 0;
-  int m_bModified = 0;  // a line was deleted since Open
+  int m_bModified = 0;  // a line was deleted or inserted since Open
   CCursorStringList m_lstLines;
   CTrimString m_strFileName;
   std::string m_strTail;  // from the Ctrl-Z on, as read: the user's as well

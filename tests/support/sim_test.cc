@@ -4,12 +4,15 @@
 #include <memory>
 
 #include "components/file_management.h"
+#include "components/run_record.h"
 
 namespace kw::testing {
 
 SimTest::SimTest() : m_override(std::make_unique<ScopedPlatformOverride>(m_machine)) {
-  // Each test is a fresh run of the program: no waiting budget yet.
+  // Each test is a fresh run of the program: no waiting budget yet, no
+  // lines in the record.
   CFileManagement::ResetWaitBudget();
+  CRunRecord::Start();
   m_machine.SetFailureHandler([](const std::string& what) { ADD_FAILURE() << what; });
 }
 

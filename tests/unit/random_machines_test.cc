@@ -33,6 +33,10 @@ using testing::RunProductProgram;
 constexpr std::uint32_t kMachines = 600;
 constexpr const char* kMarker = "C:\\K-WARD.SYS";
 constexpr const char* kBatch = "C:\\WINDOWS\\DOSSTART.BAT";
+constexpr const char* kWininit = "C:\\WINDOWS\\WININIT.INI";
+constexpr const char* kRecord = "C:\\WINDOWS\\TEMP\\KWUNINST.LOG";
+const Names kOthersRenames = {"[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n[other]\r\nX=1\r\n",
+                              "[other]\r\n[Rename]\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP\r\n"};
 
 // Random choices.  A plain machine takes every likely choice and the first
 // of every list: the product as its installer leaves it.
@@ -207,6 +211,11 @@ Facts Build(SimMachine& m, Dice& d) {
     f.batchHeld = d.Chance(0.05) && m.Files().Hold(kBatch, "a DOS box") != 0;
   }
 
+  // Another program's pending work for Windows 95's next start; without an
+  // administrator's rights, NT queues nothing.
+  if (d.Chance(0.3)) m.Files().AddFile(kWininit, d.Pick(kOthersRenames));
+  m.SetAdministrator(d.Chance(0.8));
+
   // The product's programs, running; some will not let go.
   // An agent that is installed but not running must not be started.
   f.agent = d.Chance(0.7);
@@ -272,6 +281,47 @@ bool IsTaskFile(const Facts& f, const std::string& path, const std::string& entr
   return entry[0] == 'F' && DirOf(path) == TaskDir(f) && sim::WildcardMatch("*.KWT", NameOf(path));
 }
 
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find("\r\n", start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// What the run queued for deletion when Windows next starts: NT's list, or
+// the files that WININIT.INI's new NUL= lines name by their DOS names.  The
+// lines that were there before must all be there still, in order.
+Names Queued(SimMachine& m, const State& before, const State& after) {
+  Names queued = m.Files().PendingDeletions();
+  const auto was = before.find(kWininit), now = after.find(kWininit);
+  if (now == after.end()) return queued;
+  const Names old = was == before.end() ? Names() : LinesOf(BytesOf(was->second));
+  Names kept;
+  int sections = 0;
+  std::string section;
+  for (const std::string& line : LinesOf(BytesOf(now->second))) {
+    if (!line.empty() && line[0] == '[') section = U(line);
+    sections += section == "[RENAME]" && line[0] == '[';
+    if (kept.size() < old.size() && line == old[kept.size()]) {
+      kept.push_back(line);
+      continue;
+    }
+    if (line == "[rename]") continue;
+    EXPECT_EQ(section, "[RENAME]") << line;
+    std::string named = "not a file of the machine: " + line;
+    for (const auto& [path, entry] : after) {
+      if (entry[0] == 'F' && "NUL=" + m.Files().ShortPath(path) == line) named = path;
+    }
+    queued.push_back(named);
+  }
+  EXPECT_EQ(kept, old) << "another program's lines in WININIT.INI";
+  EXPECT_LE(sections, 1) << "[rename] twice";
+  return queued;
+}
+
 // The drive's entries by path, and the registry's dump lines (as "R").
 State Take(SimMachine& m) {
   State state = m.Files().Snapshot();
@@ -296,8 +346,10 @@ class PromiseTest : public testing::SimTest {
     if (inject) inject(Machine());
     const State before = Take(Machine());
     CUninstallApp().InitInstance();
-    CheckChanges(facts, before, Take(Machine()));
-    if (!facts.declined) CheckBoxes(facts, Take(Machine()));
+    const State after = Take(Machine());
+    const Names queued = Queued(Machine(), before, after);
+    CheckChanges(facts, before, after, queued);
+    if (!facts.declined) CheckBoxes(facts, after, queued);
   }
 
   static bool IsPrompt(const sim::SimMessageBox& box) { return (box.style & 0xF) == kMbRetryCancel; }
@@ -314,7 +366,7 @@ class PromiseTest : public testing::SimTest {
   // which goes when it held nothing else), and only DOSSTART.BAT, losing the
   // product's lines, and the marker changed.  Nothing was added but an empty
   // DOSSTART.BAT.  The agent runs again only after a decline.
-  void CheckChanges(const Facts& f, const State& before, const State& after) {
+  void CheckChanges(const Facts& f, const State& before, const State& after, const Names& queued) {
     const bool onlyTaskFiles = std::all_of(before.begin(), before.end(), [&](const auto& e) {
       return DirOf(e.first) != TaskDir(f) || IsTaskFile(f, e.first, e.second);
     });
@@ -327,14 +379,22 @@ class PromiseTest : public testing::SimTest {
           entry == "R" ? IsProductLine(f, key)
                        : (gone && (IsProductFile(f, key, entry) || IsTaskFile(f, key, entry) ||
                                    taskDir)) ||
-                             U(key) == kMarker ||
+                             U(key) == kMarker || U(key) == kWininit ||
                              (!gone && U(key) == kBatch && HeadOf(now->second) == HeadOf(entry) &&
                               BytesOf(now->second) == f.batchAfter);
       EXPECT_TRUE(allowed && !f.declined) << (gone ? "removed " : "changed ") << key;
     }
     for (const auto& [key, entry] : after) {
-      EXPECT_TRUE(before.count(key) || (U(key) == kBatch && entry == "F" + std::string(kHead - 1, ' ')))
+      EXPECT_TRUE(before.count(key) || U(key) == kWininit || U(key) == kRecord ||
+                  (U(key) == kBatch && entry == "F" + std::string(kHead - 1, ' ')))
           << "added " << key;
+    }
+    // Only what is left of the product, never in the Windows directory.
+    for (const std::string& path : queued) {
+      const auto entry = before.find(path);
+      EXPECT_TRUE(entry != before.end() && after.count(path) && !Starts(path, "C:\\WINDOWS\\") &&
+                  (IsProductFile(f, path, entry->second) || IsTaskFile(f, path, entry->second)))
+          << "queued for restart: " << path;
     }
     EXPECT_TRUE(!f.declined || Machine().Boxes().empty()) << "a box on the declined path";
     const sim::SimProcess* agent = Machine().FindProcess(f.installDir + "K-TASKER.EXE");
@@ -348,7 +408,7 @@ class PromiseTest : public testing::SimTest {
   // stage's failure message.  A failure message is shown when, and only
   // when, an item of its stage was left or could not be looked at (a key
   // that refuses reading, a batch file held open).
-  void CheckBoxes(const Facts& f, const State& after) {
+  void CheckBoxes(const Facts& f, const State& after, const Names& queued) {
     const Names messages = Texts(false);
     std::set<std::string> cancelled;  // upper-cased
     for (const std::string& text : Texts(true)) cancelled.insert(U(text));
@@ -364,7 +424,7 @@ class PromiseTest : public testing::SimTest {
     for (const auto& [key, entry] : after) {
       registryLeft |= entry == "R" && IsProductLine(f, key);
       if (entry == "R") continue;
-      filesLeft |= IsProductFile(f, key, entry);
+      filesLeft |= IsProductFile(f, key, entry) || IsTaskFile(f, key, entry);
       const bool taskDir = U(key) + "\\" == TaskDir(f) && taskDirEmpty;
       const bool task = tasksKnown && (taskDir || IsTaskFile(f, key, entry));
       // A directory kept for what it still holds has no box of its own.
@@ -387,11 +447,12 @@ class PromiseTest : public testing::SimTest {
                                     {programsLeft, kMsgCloseProgramsFailed},
                                     {registryLeft, kMsgRegistryFailed},
                                     {batchLeft || f.batchHeld, kMsgBatchFileFailed},
-                                    {shown8 && filesLeft, kMsgFilesFailed}}) {
+                                    {shown8 && filesLeft, kMsgFilesFailed},
+                                    {!queued.empty(), kMsgRemovedAtRestart}}) {
       if (shown) expected.push_back(LoadMessage(id));
     }
     EXPECT_EQ(messages, expected);
-    if (!f.noDialog) CheckFailuresFollowTheirStatus(messages.size());
+    if (!f.noDialog) CheckFailuresFollowTheirStatus(messages.size() - (queued.empty() ? 0 : 1));
   }
 
   // A stage's failure box comes after its status and before the next one,
@@ -468,7 +529,7 @@ const Fault kFaults[] = {
        });
        m.Files().Hold("C:\\K-WARD\\ZRP.VXD", "user");
        Switches(m, 8).refuseDeletion = true;
-     }, {kMsgRegistryFailed}, {"C:\\K-WARD\\ZRP.VXD"}},
+     }, {kMsgRegistryFailed, kMsgRemovedAtRestart}, {"C:\\K-WARD\\ZRP.VXD"}},
     {"UninstallerCrashesWhileFrozen", [](SimMachine& m) {
        testing::UninstallerScript crashing;
        crashing.crashesWhileFrozen = true;
@@ -478,19 +539,31 @@ const Fault kFaults[] = {
     {"ProgramNeverLetsGoOfItsFile", [](SimMachine& m) {
        m.FindProcess(kLocked)->Exit();
        RunProductProgram(m, kLocked, {"K-WARD Professional", {kLocked}, 3600000});
-     }, {kMsgCloseProgramsFailed}, {kLocked}},
+     }, {kMsgCloseProgramsFailed, kMsgRemovedAtRestart}, {kLocked}},
     {"FileReappearsAfterDeletion",
-     [](SimMachine& m) { m.Files().RestoreAfterRemoval("C:\\K-WARD\\DATA.DAT"); }, {},
-     {"C:\\K-WARD\\DATA.DAT"}},
+     [](SimMachine& m) { m.Files().RestoreAfterRemoval("C:\\K-WARD\\DATA.DAT"); },
+     {kMsgRemovedAtRestart}, {"C:\\K-WARD\\DATA.DAT"}},
     {"MarkerReappearsAfterDeletion", [](SimMachine& m) { m.Files().RestoreAfterRemoval(kMarker); },
-     {kMsgFilesFailed}, {}},
+     {kMsgFilesFailed, kMsgRemovedAtRestart}, {}},
     // The installation directory is the task directory: its read-only task
     // file, the user's to decide, is asked about by the emptying alone.
     {"TaskDirIsTheInstallDir", [](SimMachine& m) {
        m.Registry().SetString(kRoots[1], kItems[1].path, "TaskLocation", "C:\\K-WARD\\");
        m.Files().AddFile("C:\\K-WARD\\OLD.KWT");
        m.Files().SetReadOnly("C:\\K-WARD\\OLD.KWT", true);
-     }, {}, {"C:\\K-WARD\\OLD.KWT"}},
+     }, {kMsgRemovedAtRestart}, {"C:\\K-WARD\\OLD.KWT"}},
+    // What is left cannot be queued for the next start: on NT without an
+    // administrator's rights, on 95 when WININIT.INI cannot be saved.
+    {"NotAnAdministrator", [](SimMachine& m) {
+       m.SetAdministrator(false);
+       m.Files().Hold("C:\\K-WARD\\KWSHEXT.DLL", "the shell");
+     }, {kMsgFilesFailed}, {"C:\\K-WARD\\KWSHEXT.DLL"}},
+    {"WininitCannotBeSaved", [](SimMachine& m) {
+       m.BecomeWindows95();
+       m.Files().AddFile(kWininit, kOthersRenames[0]);
+       m.Files().SetReadOnly(kWininit, true);
+       m.Files().Hold("C:\\K-WARD\\KWSHEXT.DLL", "the shell");
+     }, {kMsgFilesFailed}, {"C:\\K-WARD\\KWSHEXT.DLL"}},
 };
 
 class FaultTest : public PromiseTest, public ::testing::WithParamInterface<Fault> {};
