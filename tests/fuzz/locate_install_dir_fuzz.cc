@@ -1,8 +1,8 @@
 // Locating the installation from whatever the registry holds.  Input: the
 // Windows directory, then the three values the program reads, one a line (a
-// missing line leaves that value unset).  A directory found is later
-// emptied, so it must be a plain full path below a drive root, and neither
-// the Windows directory, one that holds it, nor one inside it.
+// missing line leaves that value unset).  A directory found is later emptied:
+// it must start a path in one of the values, be a plain full path below a
+// drive root, and neither the Windows directory, hold it, nor lie inside it.
 #include <cctype>
 
 #include "app/uninstall_app.h"
@@ -67,11 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   CheckUsable(app.GetInstallDir(), pieces[0]);
-  bool fromASource = false;  // the directory part of one of the values
+  bool fromASource = false;
   for (std::size_t i = 1; i < pieces.size(); ++i) {
-    std::string value = Trimmed(pieces[i]);
-    if (!value.empty() && value[0] == '"') value.erase(0, 1);  // a quoted program path
-    fromASource = fromASource || value.rfind(app.GetInstallDir(), 0) == 0;
+    // As the program reads a path: a CTrimString, a quoted one trimmed inside the quote too.
+    CTrimString path = pieces[i];
+    if (!path.empty() && path.front() == '"') path = path.substr(1);
+    fromASource = fromASource || path.rfind(app.GetInstallDir(), 0) == 0;
   }
   FUZZ_CHECK(fromASource);
   return 0;

@@ -1,5 +1,7 @@
-// The path helpers of CTrimString on any text: trimmed, as the program builds
-// its paths, and raw, as a registry name with blanks at its ends reaches them.
+// The path helpers of CTrimString on any text, trimmed as the program builds
+// paths and raw as a registry name with blanks at its ends reaches them, by
+// what every result must be.  Input: a path, a right piece, bytes read as
+// backslashes and blanks to put at the seam.
 #include <algorithm>
 
 #include "components/trim_string.h"
@@ -8,48 +10,41 @@
 namespace kw {
 namespace {
 
-// The white space that trimming removes, and the backslash.
-constexpr const char* kRun = "\\ \t\n\v\f\r";
-
-bool IsTrimmed(const std::string& s) { return Trimmed(s) == s; }
-std::string WithoutTrailingRun(const std::string& s) {
-  return s.substr(0, s.find_last_not_of(kRun) + 1);
-}
-std::string WithoutLeadingRun(const std::string& s) {
-  return s.substr(std::min(s.find_first_not_of(kRun), s.size()));
+// Trimming takes only white space, only at the ends, and leaves none there.
+bool IsTrimmingOf(const std::string& result, const std::string& text) {
+  const std::string::size_type at = text.find(result);
+  if (at == std::string::npos) return false;
+  const std::string removed = text.substr(0, at) + text.substr(at + result.size());
+  return std::all_of(removed.begin(), removed.end(), IsTrimmedSpace) &&
+         (result.empty() || (!IsTrimmedSpace(result.front()) && !IsTrimmedSpace(result.back())));
 }
 
+// A directory part is empty or ends in a backslash, and the path goes on
+// from it to the file name with no other backslash.
 void CheckParts(const CTrimString& path) {
-  CTrimString name, directory;
-  path.GetFileNamePart(name);
+  CTrimString directory, name;
   path.GetDirectoryPart(directory);
-  const std::string::size_type last = path.rfind('\\');
-  if (last == std::string::npos) {
-    FUZZ_CHECK(directory.empty() && name == path);
+  path.GetFileNamePart(name);
+  if (path.find('\\') == std::string::npos) {
+    FUZZ_CHECK(directory.empty() && name == path);  // the name as it is, blanks and all
     return;
   }
-  FUZZ_CHECK(!directory.empty() && directory.back() == '\\' && IsTrimmed(directory));
-  FUZZ_CHECK(name.find('\\') == std::string::npos && IsTrimmed(name));
-  // Together they are the path, less the blanks at its ends and at the seam.
-  FUZZ_CHECK(directory + name ==
-             Trimmed(path.substr(0, last + 1)) + Trimmed(path.substr(last + 1)));
+  const std::string whole = Trimmed(path);
+  FUZZ_CHECK(!directory.empty() && directory.back() == '\\' && whole.rfind(directory, 0) == 0);
+  const std::string rest = whole.substr(directory.size());
+  FUZZ_CHECK(rest.find('\\') == std::string::npos && IsTrimmingOf(name, rest));
 }
 
-void CheckHelpers(const CTrimString& left, const std::string& right, bool leftIsTrimmed) {
-  CheckParts(left);
-  const CTrimString before = left;
+// Exactly one backslash at the seam, whatever backslashes and blanks the
+// pieces bring there.
+void CheckJoin(const CTrimString& left, const std::string& right, const std::string& seam) {
   const CTrimString joined = left.JoinPath(right);
-  const std::string piece = WithoutLeadingRun(Trimmed(right));
-  FUZZ_CHECK(left == before && IsTrimmed(joined));
-  FUZZ_CHECK(joined.size() > piece.size() && joined.compare(joined.size() - piece.size() - 1,
-                                                            std::string::npos, "\\" + piece) == 0);
-  // Exactly one backslash between the pieces (a raw left piece may end in a
-  // name of blanks, which is kept).
-  if (leftIsTrimmed) FUZZ_CHECK(joined == WithoutTrailingRun(left) + "\\" + piece);
-  CTrimString stripped = left;
-  stripped.StripTrailingBackslashes();
-  const bool endsInBackslash = !left.empty() && left.back() == '\\';
-  FUZZ_CHECK(stripped == (endsInBackslash ? Trimmed(WithoutTrailingRun(left)) : std::string(left)));
+  const CTrimString piece = right;
+  // A raw left piece ending in a blank keeps it: it is part of a name.
+  if ((left.empty() || left.back() != '\\') && (piece.empty() || piece.front() != '\\')) {
+    FUZZ_CHECK(joined == CTrimString(left + "\\" + piece));
+  }
+  FUZZ_CHECK(left.JoinPath(seam + right) == joined);
 }
 
 }  // namespace
@@ -57,16 +52,22 @@ void CheckHelpers(const CTrimString& left, const std::string& right, bool leftIs
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kw;
-  const std::vector<std::string> pieces = fuzz::Pieces(data, size, 2);
-  const std::string right = pieces.size() > 1 ? pieces[1] : std::string();
+  std::vector<std::string> pieces = fuzz::Pieces(data, size, 3);
+  pieces.resize(3);
+  std::string& seam = pieces[2];  // any bytes, as backslashes and blanks
+  for (char& c : seam) c = "\\ \t\n\v\f\r"[static_cast<unsigned char>(c) % 7];
   const CTrimString trimmed = pieces[0];
-  const std::string::size_type first = pieces[0].find(trimmed);
-  FUZZ_CHECK(IsTrimmed(trimmed) && first != std::string::npos);
-  const std::string removed = pieces[0].substr(0, first) + pieces[0].substr(first + trimmed.size());
-  FUZZ_CHECK(Trimmed(removed).empty());  // only white space, only at the ends
-  CheckHelpers(trimmed, right, true);
+  FUZZ_CHECK(IsTrimmingOf(trimmed, pieces[0]));
   CTrimString raw;
   raw.append(pieces[0]);
-  CheckHelpers(raw, right, false);
+  for (const CTrimString& path : {trimmed, raw}) {
+    CheckParts(path);
+    CheckJoin(path, pieces[1], seam);
+  }
+  // A trimmed path's own backslashes and blanks at its end go, when joined and when stripped.
+  FUZZ_CHECK(CTrimString(trimmed + seam).JoinPath(pieces[1]) == trimmed.JoinPath(pieces[1]));
+  CTrimString stripped = CTrimString(trimmed + seam + "\\");
+  stripped.StripTrailingBackslashes();
+  if (trimmed.empty() || trimmed.back() != '\\') FUZZ_CHECK(stripped == trimmed);
   return 0;
 }
