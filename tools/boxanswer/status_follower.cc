@@ -1,18 +1,19 @@
 #include "status_follower.h"
 
+// The program's own resource numbers: the status text lives in control
+// IDC_STATUS_TEXT of the status window, which the dialog manager builds
+// from the program's template IDD_KWUNINST_STATUS.
+#include "resource.h"
+
 namespace boxanswer {
 
 namespace {
 
 // A status window that stays hidden this long is reported anyway.
 const uint64_t kHiddenStatusReportMs = 1000;
-// The status text lives in this child control of the status window, which
-// the dialog manager builds from this dialog template of the program.
-const int kStatusControlId = 1001;
-const int kStatusTemplateId = 102;
 
 std::string StatusText(HWND hwnd, bool* hasControl) {
-  HWND control = GetDlgItem(hwnd, kStatusControlId);
+  HWND control = GetDlgItem(hwnd, IDC_STATUS_TEXT);
   if (hasControl) *hasControl = control != nullptr;
   return control == nullptr ? std::string() : WindowText(control);
 }
@@ -172,7 +173,7 @@ void StatusFollower::LoadFont(uint64_t now, StatusWindow* status) {
   const std::string program = ProgramPathOfProcess(pid);
   DialogFont font;
   std::string error = "no program file for pid " + std::to_string(pid);
-  if (program.empty() || !ReadDialogFont(program, kStatusTemplateId, &font, &error)) {
+  if (program.empty() || !ReadDialogFont(program, IDD_KWUNINST_STATUS, &font, &error)) {
     transcript_->Write(Event(now, "error").Add("message", "status font unknown: " + error));
     return;
   }
@@ -184,7 +185,7 @@ void StatusFollower::LoadFont(uint64_t now, StatusWindow* status) {
 // width in the template's font against the control's client width
 // (GetClientRect reads what the window manager keeps, no message).
 void StatusFollower::AddFit(const StatusWindow& status, Event* event) const {
-  HWND control = GetDlgItem(status.hwnd, kStatusControlId);
+  HWND control = GetDlgItem(status.hwnd, IDC_STATUS_TEXT);
   RECT client = {};
   if (status.measure == nullptr || control == nullptr || !GetClientRect(control, &client)) {
     event->Add("fits", "").Add("width", "").Add("room", "");
