@@ -1,10 +1,31 @@
 #include "png_writer.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include "deflate.h"
 
 namespace boxanswer {
 
 namespace {
+
+const size_t kBytesPerPixel = 3;
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+  static uint32_t table[256];
+  static bool tableReady = false;
+  if (!tableReady) {
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      table[n] = c;
+    }
+    tableReady = true;
+  }
+  uint32_t crc = ~0u;
+  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
 
 void PutU32(std::vector<uint8_t>* out, uint32_t v) {
   out->push_back(static_cast<uint8_t>(v >> 24));
@@ -23,33 +44,40 @@ void PutChunk(std::vector<uint8_t>* out, const char type[4],
   PutU32(out, Crc32(out->data() + typeAt, 4 + data.size()));
 }
 
-}  // namespace
+// PNG filter types: each byte is sent as its difference from nothing,
+// from the same colour of the pixel on its left, or from the byte above.
+enum Filter : uint8_t { kNone = 0, kSub = 1, kUp = 2 };
 
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) {
-  static uint32_t table[256];
-  static bool tableReady = false;
-  if (!tableReady) {
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      table[n] = c;
+uint8_t Filtered(Filter filter, const uint8_t* row, const uint8_t* above, size_t i) {
+  const uint8_t left = i >= kBytesPerPixel ? row[i - kBytesPerPixel] : 0;
+  const uint8_t up = above != nullptr ? above[i] : 0;
+  const uint8_t predicted = filter == kSub ? left : filter == kUp ? up : 0;
+  return static_cast<uint8_t>(row[i] - predicted);
+}
+
+// Appends the row with the filter whose differences are nearest zero (as
+// signed bytes), the usual choice of PNG encoders: flat areas then become
+// runs of zeros, which deflate shrinks best.  `above` is null for the top
+// row.
+void PutFilteredRow(const uint8_t* row, const uint8_t* above, size_t rowBytes,
+                    std::vector<uint8_t>* out) {
+  Filter best = kNone;
+  long bestSum = -1;
+  for (Filter filter : {kNone, kSub, kUp}) {
+    long sum = 0;
+    for (size_t i = 0; i < rowBytes; ++i) {
+      sum += std::abs(static_cast<int8_t>(Filtered(filter, row, above, i)));
     }
-    tableReady = true;
+    if (bestSum < 0 || sum < bestSum) {
+      best = filter;
+      bestSum = sum;
+    }
   }
-  crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
+  out->push_back(best);
+  for (size_t i = 0; i < rowBytes; ++i) out->push_back(Filtered(best, row, above, i));
 }
 
-uint32_t Adler32(const uint8_t* data, size_t size, uint32_t adler) {
-  uint32_t a = adler & 0xFFFF;
-  uint32_t b = adler >> 16;
-  for (size_t i = 0; i < size; ++i) {
-    a = (a + data[i]) % 65521;
-    b = (b + a) % 65521;
-  }
-  return (b << 16) | a;
-}
+}  // namespace
 
 bool WritePngRgb(const std::string& path, int width, int height,
                  const std::vector<uint8_t>& rgb, std::string* error) {
@@ -59,35 +87,13 @@ bool WritePngRgb(const std::string& path, int width, int height,
     return false;
   }
 
-  // Scanlines, each prefixed with filter type 0 (none).
-  const size_t rowBytes = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> raw;
-  raw.reserve((rowBytes + 1) * height);
+  const size_t rowBytes = static_cast<size_t>(width) * kBytesPerPixel;
+  std::vector<uint8_t> filtered;
+  filtered.reserve((rowBytes + 1) * height);
   for (int y = 0; y < height; ++y) {
-    raw.push_back(0);
     const uint8_t* row = rgb.data() + rowBytes * y;
-    raw.insert(raw.end(), row, row + rowBytes);
+    PutFilteredRow(row, y > 0 ? row - rowBytes : nullptr, rowBytes, &filtered);
   }
-
-  // zlib stream: CMF/FLG (deflate, 32K window, no dictionary, header
-  // checksum valid), stored blocks of at most 65535 bytes, Adler-32.
-  std::vector<uint8_t> zlib;
-  zlib.reserve(raw.size() + raw.size() / 65535 * 5 + 16);
-  zlib.push_back(0x78);
-  zlib.push_back(0x01);
-  size_t offset = 0;
-  do {
-    const size_t len = raw.size() - offset < 65535 ? raw.size() - offset : 65535;
-    const bool last = offset + len == raw.size();
-    zlib.push_back(last ? 1 : 0);  // BFINAL, BTYPE=00 (stored)
-    zlib.push_back(static_cast<uint8_t>(len));
-    zlib.push_back(static_cast<uint8_t>(len >> 8));
-    zlib.push_back(static_cast<uint8_t>(~len));
-    zlib.push_back(static_cast<uint8_t>(~len >> 8));
-    zlib.insert(zlib.end(), raw.begin() + offset, raw.begin() + offset + len);
-    offset += len;
-  } while (offset < raw.size());
-  PutU32(&zlib, Adler32(raw.data(), raw.size()));
 
   std::vector<uint8_t> ihdr;
   PutU32(&ihdr, static_cast<uint32_t>(width));
@@ -100,7 +106,7 @@ bool WritePngRgb(const std::string& path, int width, int height,
 
   std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   PutChunk(&file, "IHDR", ihdr);
-  PutChunk(&file, "IDAT", zlib);
+  PutChunk(&file, "IDAT", ZlibCompress(filtered));
   PutChunk(&file, "IEND", {});
 
   FILE* f = fopen(path.c_str(), "wb");

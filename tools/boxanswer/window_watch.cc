@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace boxanswer {
 
@@ -88,6 +89,20 @@ std::vector<HWND> DescendantWindows(HWND parent) {
   std::vector<HWND> windows;
   EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
+}
+
+std::vector<TopWindow> ReadTopWindows() {
+  std::vector<TopWindow> windows;
+  for (HWND hwnd : TopLevelWindows()) {
+    windows.push_back({hwnd, IsWindowVisible(hwnd) != FALSE, WindowText(hwnd)});
+  }
+  return windows;
+}
+
+void ForgetDestroyedWindows(std::set<HWND>* windows) {
+  for (auto it = windows->begin(); it != windows->end();) {
+    it = IsWindow(*it) ? std::next(it) : windows->erase(it);
+  }
 }
 
 std::vector<Button> Buttons(HWND dialog) {

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,22 @@ std::string StripMnemonics(const std::string& text);
 
 std::vector<HWND> TopLevelWindows();   // in Z order, topmost first
 std::vector<HWND> DescendantWindows(HWND parent);  // EnumChildWindows order
+
+// A top-level window as one poll saw it.  Visibility and titles are read
+// once per poll, so that the window, status-window and box events of one
+// poll agree with each other.
+struct TopWindow {
+  HWND hwnd;
+  bool visible;
+  std::string title;
+};
+std::vector<TopWindow> ReadTopWindows();  // in Z order, topmost first
+
+// Forgets destroyed windows, so that a recycled handle counts as new.
+// IsWindow decides, not a poll's enumeration: a window that slips through
+// one enumeration while the z-order is being changed must not be taken for
+// a new one.
+void ForgetDestroyedWindows(std::set<HWND>* windows);
 
 struct Button {
   HWND hwnd;
