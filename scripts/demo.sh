@@ -360,5 +360,12 @@ echo
 progress "Taking the after-picture"
 bash scripts/demo-report.sh --snapshot after "$work"
 bash scripts/demo-report.sh --report "$work" "$KW_DEMO_OUT" | tee "$KW_DEMO_OUT/report.txt"
+# The program's own record of the run, from the user's temporary directory.
+record=$(find "$drive_c/users" -iname KWUNINST.LOG -print -quit 2>/dev/null || true)
+{
+  echo
+  echo "KWUNINST's record of the run (KWUNINST.LOG):"
+  if [ -n "$record" ]; then tr -d '\r' <"$record" | sed 's/^/  /'; else echo "  (none was written)"; fi
+} | tee -a "$KW_DEMO_OUT/report.txt"
 cp "$work/transcript.txt" "$KW_DEMO_OUT/transcript.txt"
 quiet wineserver -k

@@ -65,29 +65,8 @@ class Win32ContractMachine : public ContractMachine {
   void RemoveDirectoryTree(const std::string& directory) override {
     testing::RemoveTreeOnDisk(directory);
   }
-  // What MoveFileExA leaves for the next start: pairs of names, "\\??\\"
-  // and the path, then an empty name for a deletion.
   std::vector<std::string> PendingDeletions() override {
-    std::vector<std::string> paths;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
-      return paths;
-    }
-    std::string data(65536, '\0');
-    DWORD size = static_cast<DWORD>(data.size());
-    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
-      data.resize(size);
-      for (std::size_t at = 0; at < data.size() && data[at] != '\0';) {
-        const std::string source = data.c_str() + at;
-        paths.push_back(source.substr(source.rfind("\\??\\", 0) == 0 ? 4 : 0));
-        at += source.size() + 1;
-        at += std::string(data.c_str() + at).size() + 1;  // the new name, empty
-      }
-    }
-    RegCloseKey(key);
-    return paths;
+    return testing::PendingDeletionsAtRestart();
   }
   bool PathExists(const std::string& path) override {
     return GetFileAttributesW(testing::ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -324,9 +324,9 @@ void SetEnv(const std::string& name, const std::string& value) {
   _putenv((name + "=" + value).c_str());
 }
 
-void SetWindows95(bool windows95) {
-  windows95 ? SetString("HKCU", "Software\\Wine", "Version", "win95")
-            : DeleteValue(HKEY_CURRENT_USER, "Software\\Wine", "Version");
+void SetWindowsVersion(const std::string& version) {
+  version.empty() ? DeleteValue(HKEY_CURRENT_USER, "Software\\Wine", "Version")
+                  : SetString("HKCU", "Software\\Wine", "Version", version);
 }
 
 void ResetMachine() {
@@ -338,10 +338,11 @@ void ResetMachine() {
     testing::RemoveTreeOnDisk(directory);
   }
   CreateDirectoryA(kWorkDir, nullptr);
-  for (const char* file :
-       {"C:\\K-WARD.SYS", "C:\\windows\\Uninst.exe", "C:\\windows\\DOSSTART.BAT"}) {
+  for (const char* file : {"C:\\K-WARD.SYS", "C:\\windows\\Uninst.exe", "C:\\windows\\DOSSTART.BAT",
+                           "C:\\windows\\WININIT.INI"}) {
     DeleteFileA(file);
   }
+  DeleteValue(HKEY_LOCAL_MACHINE, testing::kSessionManagerKey, testing::kPendingDeletionsValue);
   RegDeleteTreeA(HKEY_LOCAL_MACHINE,
                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95");
   for (const RegistryItem& item : kProductRegistryItems) {
@@ -351,7 +352,7 @@ void ResetMachine() {
       DeleteValue(RootKey(item.root), item.key, item.valueName);
     }
   }
-  SetWindows95(false);
+  SetWindowsVersion("");
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
   for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE",
@@ -402,7 +403,8 @@ void InstallUninstaller() {
 RunOptions Answering(const std::string& answer) {
   RunOptions options;
   options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300",
-                     std::string(kErrorCaption) + "=OK", "File Management Prompt Error!=Cancel"};
+                     std::string(kErrorCaption) + "=OK", std::string(kNoticeCaption) + "=OK",
+                     "File Management Prompt Error!=Cancel"};
   options.timeoutSeconds = 120;
   return options;
 }

@@ -14,6 +14,7 @@ namespace kw::e2e {
 constexpr const char* kConfirmTitle = "Confirm File Deletion";
 constexpr const char* kStatusCaption = "  K-WARD Uninstall";
 constexpr const char* kErrorCaption = "K-WARD Uninstall Error";
+constexpr const char* kNoticeCaption = "K-WARD Uninstall";
 
 // One line of a transcript (its "key=value" fields) or of a trace (the
 // product stand-ins' program as field "program", the rest as detail).
@@ -46,9 +47,11 @@ struct Transcript {
 };
 
 // Back to a machine without the product (nor its task directory, marker,
-// DOSSTART.BAT, registry items, Uninst.exe or traces) that reports NT.
+// DOSSTART.BAT, WININIT.INI, deletions queued for the next start, registry
+// items, Uninst.exe or traces) that reports Wine's own version of NT.
 void ResetMachine();
-void SetWindows95(bool windows95);
+// The version Wine reports: "win95", "nt40", or "" for its own.
+void SetWindowsVersion(const std::string& version);
 
 // The product as its installer leaves it: C:\K-WARD with KWUNINST.EXE, its
 // programs (the product stand-in under their names) and libraries, the

@@ -1,13 +1,15 @@
-// The whole uninstall on one Windows 95 machine with everything the product
-// leaves and, around it, what belongs to the user and to other programs.
-// Drive C: and the registry after a confirmed run are what they were before
-// the product was installed, but for what is to stay of it; after a declined
-// run, what they were before the run.
+// The whole uninstall on one machine, reporting Windows 95 or NT 4.0, with
+// everything the product leaves and, around it, what belongs to the user and
+// to other programs.  Drive C: and the registry after a confirmed run are
+// what they were before the product was installed, but for what is to stay
+// of it and the deletion queued for the next start of Windows; after a
+// declined run, what they were before the run.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include "tests/e2e/e2e_machine.h"
+#include "tests/support/win32_disk.h"
 
 namespace kw::e2e {
 namespace {
@@ -71,6 +73,11 @@ const std::pair<const char*, bool> kDosStart[] = {
 };
 
 const std::string kDosStartPath = "C:\\WINDOWS\\DOSSTART.BAT";
+// Another program's work for Windows 95's next start, which must survive.
+const std::string kWininitPath = "C:\\WINDOWS\\WININIT.INI";
+const std::string kOthersWininit = "[rename]\r\nNUL=C:\\WINDOWS\\OLDAPP.DLL\r\n";
+const std::string kPendingValue =
+    "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER|PENDINGFILERENAMEOPERATIONS";
 // Enough for the uninstaller to be still at work when it is frozen.
 const std::vector<std::string> kLoggedFiles(20, "PART.DAT");
 
@@ -85,15 +92,17 @@ std::vector<std::string> Boxes(const Transcript& transcript) {
 
 class WholeUninstallE2eTest : public ::testing::Test {
  protected:
+  explicit WholeUninstallE2eTest(const char* version = "win95") : m_version(version) {}
   void SetUp() override {
     ResetMachine();
-    SetWindows95(true);
+    SetWindowsVersion(m_version);
     InstallUninstaller();
     for (const char* path : kOthersFiles) WriteFile(path, std::string("theirs: ") + path);
     for (const auto& value : kOthersRegistry) SetString(value[0], value[1], value[2], value[3]);
     std::string batch;
     for (const auto& [line, stays] : kDosStart) batch += line;
     WriteFile(kDosStartPath, batch);
+    WriteFile(kWininitPath, kOthersWininit);
     m_withoutProduct = TakeSnapshot();
     InstallProduct({kLoggedFiles});
     for (const char* path : kProductFiles) WriteFile(path, std::string("product file ") + path);
@@ -106,10 +115,21 @@ class WholeUninstallE2eTest : public ::testing::Test {
   }
   void TearDown() override { ResetMachine(); }
 
+  const std::string m_version;
   Snapshot m_withoutProduct, m_before;
 };
 
-TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
+// The file held throughout is queued for the next start: on 95 in
+// WININIT.INI, by its DOS name, after the other program's line; on NT in the
+// system's own list.
+class ConfirmedWholeUninstallE2eTest : public WholeUninstallE2eTest,
+                                       public ::testing::WithParamInterface<const char*> {
+ protected:
+  ConfirmedWholeUninstallE2eTest() : WholeUninstallE2eTest(GetParam()) {}
+};
+
+TEST_P(ConfirmedWholeUninstallE2eTest, RemovesExactlyTheProductsItems) {
+  const bool windows95 = m_version == "win95";
   RunOptions options = Answering("Yes");
   options.textAnswers = {kReleasedFile + "=Retry@1500"};
   const Transcript transcript = RunKwuninst(options);
@@ -124,7 +144,10 @@ TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
             (std::vector<std::string>{
                 kQuestion + "Yes",
                 prompt + kReleasedFile + " failed to be deleted. | Retry,Cancel | Retry",
-                prompt + kKeptFile + " failed to be deleted. | Retry,Cancel | Cancel"}));
+                prompt + kKeptFile + " failed to be deleted. | Retry,Cancel | Cancel",
+                std::string(kNoticeCaption) + " | Some K-WARD files are in use and will be removed when "
+                    "Windows restarts. Please restart your computer before you install K-WARD again. | "
+                    "OK | OK"}));
 
   // Frozen from the file stage's status until it was let go (a tick may land
   // within the answerer's polling of the end), and finished afterwards.
@@ -138,9 +161,19 @@ TEST_F(WholeUninstallE2eTest, ConfirmedRemovesExactlyTheProductsItems) {
   }
   EXPECT_EQ(EventsOf(uninstaller, "done").size(), 1u);
 
-  // The machine as it was without the product, but for what stays of it.
+  // The machine as it was without the product, but for what stays of it
+  // and its deletion at the next start.
   Snapshot expected = m_withoutProduct, after = TakeSnapshot();
   for (const char* kept : kKeptPaths) expected[kept] = m_before[kept];
+  char dosPath[MAX_PATH] = "";
+  GetShortPathNameA(kKeptFile.c_str(), dosPath, MAX_PATH);
+  const std::string ours = windows95 ? "NUL=" + std::string(dosPath) + "\r\n" : "";
+  EXPECT_EQ(ReadFile(kWininitPath), kOthersWininit + ours);
+  EXPECT_EQ(testing::PendingDeletionsAtRestart(),
+            windows95 ? std::vector<std::string>{} : std::vector<std::string>{kKeptFile});
+  for (const std::string& queue : {kWininitPath, kPendingValue}) {
+    if (after.count(queue)) expected[queue] = after[queue];
+  }
   expected.erase(kDosStartPath);  // compared below
   after.erase(kDosStartPath);
   EXPECT_EQ(Differences(expected, after), "");
@@ -183,6 +216,8 @@ TEST_F(WholeUninstallE2eTest, DeclinedChangesNothingButRestartsTheAgentMinimised
 // A quoted uninstall command alone locates the product: the resident driver
 // registered in the Windows system directory is passed over.  Nothing in
 // DOSSTART.BAT is the product's, so it is not even rewritten.
+INSTANTIATE_TEST_SUITE_P(Windows, ConfirmedWholeUninstallE2eTest, ::testing::Values("win95", "nt40"));
+
 TEST(LocatingE2eTest, AQuotedUninstallCommandFindsTheInstallation) {
   ResetMachine();
   InstallProduct({kLoggedFiles, false, false});

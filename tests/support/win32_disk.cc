@@ -45,6 +45,29 @@ void RemoveTreeOnDisk(const std::string& directory) {
   RemoveWideTree(ExtendedPath(path));
 }
 
+std::vector<std::string> PendingDeletionsAtRestart() {
+  // Pairs of names: "\\??\\" and the path, then an empty new name.
+  std::vector<std::string> paths;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return paths;
+  }
+  std::string data(65536, '\0');
+  DWORD size = static_cast<DWORD>(data.size());
+  if (RegQueryValueExA(key, kPendingDeletionsValue, nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
+    data.resize(size);
+    for (std::size_t at = 0; at < data.size() && data[at] != '\0';) {
+      const std::string source = data.c_str() + at;
+      paths.push_back(source.substr(source.rfind("\\??\\", 0) == 0 ? 4 : 0));
+      at += source.size() + 1;
+      at += std::string(data.c_str() + at).size() + 1;
+    }
+  }
+  RegCloseKey(key);
+  return paths;
+}
+
 std::string TestProgramDirectory() {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
