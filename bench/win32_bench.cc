@@ -25,6 +25,7 @@
 #include "bench/bench_shapes.h"
 #include "components/registry.h"
 #include "platform/win32/win32_platform.h"
+#include "tests/support/footprint.h"
 
 namespace kw::bench {
 namespace {
@@ -519,67 +520,51 @@ bool WaitForWindow(const char* title, bool present, int timeoutMs) {
   return false;
 }
 
-// The product as the demo shows it: its files and task files, its registry
-// items of every stage, the guard's lines in DOSSTART.BAT, the marker file,
-// the setup-log uninstaller's stand-in with its log, and the agent and the
-// main program running.
+// The product's footprint: its files and task files, its registry items of
+// every stage, the guard's lines in DOSSTART.BAT, the marker file, the
+// setup-log uninstaller's stand-in with its log, and the agent and the main
+// program running.
 void InstallProduct(const std::string& tools) {
   const std::string dir = kInstallDir;
   const std::string windows = WindowsDirectory();
   RemoveTree(dir);
-  CreateDirectoryA(dir.c_str(), nullptr);
+  std::string log = "# K-WARD install log\r\n";
+  for (const footprint::File& file : footprint::kFiles) {
+    const std::string path = dir + "\\" + file.name;
+    for (std::string::size_type at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+      CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    }
+    WriteSmallFile(path, std::string("K-WARD file ") + file.name + "\r\n");
+    if (!footprint::Is(file.role, "runtime")) log += "FILE " + path + "\r\n";
+  }
   CopyFileA((tools + "\\KWUNINST.EXE").c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
   const std::string standin = tools + "\\tools\\standins\\product_standin.exe";
-  std::string log = "# K-WARD install log\r\n";
-  for (const char* program : {"K-TASKER.EXE", "K-WARD32.EXE", "ZRP95.EXE"}) {
-    CopyFileA(standin.c_str(), (dir + "\\" + program).c_str(), FALSE);
-    log += "FILE " + dir + "\\" + program + "\r\n";
+  for (const footprint::Program& program : footprint::kPrograms) {
+    CopyFileA(standin.c_str(), (dir + "\\" + program.file).c_str(), FALSE);
   }
-  for (const char* file : {"ACTIVITY.dll", "ZRPENG.DLL", "NWCALLS.DLL", "KWSHEXT.DLL", "ZRP.VXD",
-                           "SENTRYX.EXE", "README.TXT"}) {
-    WriteSmallFile(dir + "\\" + file, std::string("K-WARD file ") + file + "\r\n");
-    log += "FILE " + dir + "\\" + file + "\r\n";
-  }
-  CreateDirectoryA((dir + "\\TASKS").c_str(), nullptr);
-  for (const char* task : {"DAILY.KWT", "WEEKLY.KWT", "UPDATE.KWT"}) {
-    WriteSmallFile(dir + "\\TASKS\\" + task, "task\r\n");
-  }
-  CreateDirectoryA((dir + "\\QUARANT").c_str(), nullptr);
-  WriteSmallFile(dir + "\\QUARANT\\VIRUS.QUA", "quarantined\r\n");
-  log += "FILE " + dir + "\\KWUNINST.EXE\r\nFILE " + dir + "\\DEISL1.ISU\r\nDIR " + dir + "\r\n";
-  WriteSmallFile(dir + "\\DEISL1.ISU", log);
-  WriteSmallFile("C:\\K-WARD.SYS", "K-WARD\r\n");
-  WriteSmallFile(windows + "\\DOSSTART.BAT",
-                 "@ECHO OFF\r\nC:\\MOUSE\\MOUSE.COM\r\nC:\\K-WARD\\SENTRYX.EXE /LOAD\r\nCLS\r\n");
+  WriteSmallFile(dir + "\\DEISL1.ISU", log + "DIR " + dir + "\r\n");
+  const std::string tasks = footprint::Place("tasks");
+  RemoveTree(tasks.substr(0, tasks.size() - 1));
+  CreateDirectoryA(tasks.c_str(), nullptr);
+  for (const char* task : footprint::kTaskFiles) WriteSmallFile(tasks + task, "task\r\n");
+  WriteSmallFile(footprint::Place("marker"), "K-WARD\r\n");
+  std::string batch;
+  for (const footprint::BatchLine& line : footprint::kBatchLines) batch += line.text + std::string("\r\n");
+  WriteSmallFile(windows + "\\DOSSTART.BAT", batch);
   CopyFileA((tools + "\\tools\\standins\\uninst_standin.exe").c_str(), (windows + "\\Uninst.exe").c_str(),
             FALSE);
-
-  SetString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP",
-            dir + "\\ZRP.VXD");
-  SetString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95",
-            dir + "\\ZRP95.EXE");
-  SetString(HKEY_CURRENT_USER, "Software\\Halvern Software\\K-WARD32", "TaskLocation", dir + "\\TASKS");
-  SetString(HKEY_CURRENT_USER, "Software\\Halvern Software\\K-WARD32\\Settings", "Scan", "Daily");
-  SetString(HKEY_CURRENT_USER, "Software\\Halvern Software\\K-tasker\\Tasks", "Count", "3");
-  SetString(HKEY_CURRENT_USER,
-            "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95\\Options",
-            "Sound", "On");
-  SetString(HKEY_CLASSES_ROOT, ".KWT", "", "kwt_auto_file");
-  SetString(HKEY_CLASSES_ROOT, "kwt_auto_file\\shell\\open\\command", "", dir + "\\K-TASKER.EXE %1");
-  SetString(HKEY_CLASSES_ROOT, "KWARD.DOCUMENT", "", "K-WARD Document");
-  SetString(HKEY_CLASSES_ROOT, "CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}\\InprocServer32", "",
-            dir + "\\KWSHEXT.DLL");
-  SetString(HKEY_CLASSES_ROOT, "ZRP", "", "ZRP");
-  SetString(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\KWardMenu", "",
-            "{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}");
-  SetString(HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", "",
-            "{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}");
-
-  for (const auto& [program, title] : {std::pair{"K-TASKER.EXE", "K-Tasker"},
-                                       std::pair{"K-WARD32.EXE", "K-WARD Professional"}}) {
-    const HANDLE process = StartQuietly(dir + "\\" + program, kInstallDir);
+  for (const footprint::Value& value : footprint::kValues) {
+    if (footprint::Is(value.role, "logged")) continue;
+    const HKEY root = value.root == std::string("HKCU")   ? HKEY_CURRENT_USER
+                      : value.root == std::string("HKLM") ? HKEY_LOCAL_MACHINE
+                                                          : HKEY_CLASSES_ROOT;
+    SetString(root, value.key, value.name, footprint::Expand(value.data, dir + "\\"));
+  }
+  for (const footprint::Program& program : footprint::kPrograms) {
+    if (!footprint::Is(program.runs, "both")) continue;
+    const HANDLE process = StartQuietly(dir + "\\" + program.file, kInstallDir);
     if (process != nullptr) CloseHandle(process);
-    if (!WaitForWindow(title, true, 10000)) PrintError(std::string(program) + " did not come up");
+    if (!WaitForWindow(program.title, true, 10000)) PrintError(std::string(program.file) + " did not come up");
   }
 }
 

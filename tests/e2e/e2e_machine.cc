@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/footprint.h"
 #include "tests/support/win32_disk.h"
 
 namespace kw::e2e {
@@ -15,7 +16,7 @@ namespace {
 constexpr const char* kInstallDir = "C:\\K-WARD";
 constexpr const char* kWorkDir = "C:\\kwtest";
 // The agent's task directory, named by its "TaskLocation" setting.
-constexpr const char* kTaskDir = "C:\\KWTASKS";
+constexpr const char* kTaskDir = "C:\\KWTASKS";  // as the footprint places it
 
 std::string BuildDir() {
   static const std::string directory = testing::ProgramBuildDirectory();
@@ -140,31 +141,6 @@ void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPat
   }
   RegCloseKey(key);
 }
-
-// The registry items the product leaves, which its clean-up removes: a whole
-// key (valueName null) or one value ("" the unnamed one).
-struct RegistryItem {
-  const char* root;  // "HKCU", "HKLM" or "HKCR"
-  const char* key;
-  const char* valueName;
-};
-const RegistryItem kProductRegistryItems[] = {
-    {"HKCU", "Software\\Halvern Software\\K-tasker", nullptr},
-    {"HKCU", "Software\\Halvern Software\\K-WARD32", nullptr},
-    {"HKCU", "Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95",
-     nullptr},
-    {"HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP"},
-    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "ZRP95"},
-    {"HKCR", "KWARD.DOCUMENT", nullptr},
-    {"HKCR", "kwt_auto_file", nullptr},
-    {"HKCR", "CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}", nullptr},
-    {"HKCR", "ZRP", nullptr},
-    {"HKCR", "*\\shellex\\ContextMenuHandlers\\KWardMenu", nullptr},
-    {"HKCR", "Folder\\shellex\\ContextMenuHandlers\\KWardMenu", nullptr},
-    {"HKCR", "*\\shellex\\ContextMenuHandlers", ""},
-    {"HKCR", "Folder\\shellex\\ContextMenuHandlers", ""},
-    {"HKCR", ".KWT", nullptr},
-};
 
 void DeleteValue(HKEY root, const char* path, const char* name) {
   HKEY key = nullptr;
@@ -343,14 +319,14 @@ void ResetMachine() {
     DeleteFileA(file);
   }
   DeleteValue(HKEY_LOCAL_MACHINE, testing::kSessionManagerKey, testing::kPendingDeletionsValue);
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE,
-                 "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95");
-  for (const RegistryItem& item : kProductRegistryItems) {
-    if (item.valueName == nullptr) {
-      RegDeleteTreeA(RootKey(item.root), item.key);
-    } else {
-      DeleteValue(RootKey(item.root), item.key, item.valueName);
-    }
+  // The footprint's keys whole (the maker's with its neighbour's settings),
+  // its values and its neighbours' in keys of the system's one by one.
+  for (const footprint::Key& key : footprint::kKeys) RegDeleteTreeA(RootKey(key.root), key.path);
+  for (const footprint::Value& value : footprint::kValues) {
+    DeleteValue(RootKey(value.root), value.key, value.name);
+  }
+  for (const footprint::NeighbourValue& value : footprint::kNeighbourValues) {
+    DeleteValue(RootKey(value.root), value.key, value.name);
   }
   SetWindowsVersion("");
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
@@ -364,14 +340,15 @@ void ResetMachine() {
 
 void InstallProduct(const ProductLayout& layout) {
   const std::string dir = std::string(kInstallDir) + "\\";
-  CreateDirectoryA(kInstallDir, nullptr);
+  // The footprint's files; its programs are the stand-in under their names
+  // (the shell's among them, to hold the shell extension where asked).
+  for (const footprint::File& file : footprint::kFiles) {
+    WriteFile(dir + file.name, std::string("product file ") + file.name);
+  }
   CopyFileA((BuildDir() + "\\KWUNINST.EXE").c_str(), (dir + "KWUNINST.EXE").c_str(), FALSE);
   const std::string standin = BuildDir() + "\\tools\\standins\\product_standin.exe";
-  for (const char* program : {"K-TASKER.EXE", "K-WARD32.EXE", "ZRP95.EXE", "KWSHELL.EXE"}) {
-    CopyFileA(standin.c_str(), (dir + program).c_str(), FALSE);
-  }
-  for (const char* library : {"ACTIVITY.dll", "ZRPENG.DLL", "NWCALLS.DLL", "KWSHEXT.DLL"}) {
-    WriteFile(dir + library, std::string("library ") + library);
+  for (const footprint::Program& program : footprint::kPrograms) {
+    CopyFileA(standin.c_str(), (dir + program.file).c_str(), FALSE);
   }
   std::string log = "# install log of the test product\n";
   for (const std::string& name : layout.loggedFiles) {
@@ -379,19 +356,14 @@ void InstallProduct(const ProductLayout& layout) {
     log += "FILE " + dir + name + "\n";
   }
   WriteFile(dir + "DEISL1.ISU", log);
-  if (layout.registryItems) {
-    // A value in a subkey of each key, so that whole trees go; the agent's
-    // task directory and the task files' class are read by the clean-up.
-    for (const RegistryItem& item : kProductRegistryItems) {
-      const std::string key = std::string(item.key) + (item.valueName ? "" : "\\Settings");
-      SetString(item.root, key, item.valueName ? item.valueName : "Data", "product value");
+  // Its values but those the log would list, which this log does not; the
+  // first of them locates the product.
+  for (const footprint::Value& value : footprint::kValues) {
+    const bool locating = &value == &footprint::kValues[0];
+    if (footprint::Is(value.role, "logged") || !(locating ? layout.registerLocation : layout.registryItems)) {
+      continue;
     }
-    SetString("HKCU", "Software\\Halvern Software\\K-WARD32", "TaskLocation", kTaskDir);
-    SetString("HKCR", ".KWT", "", "kwt_auto_file");
-  }
-  if (layout.registerLocation) {
-    SetString("HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
-              "ZRP", dir + "ZRP.VXD");
+    SetString(value.root, value.key, value.name, footprint::Expand(value.data, dir, kTaskDir));
   }
 }
 

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "tests/e2e/e2e_machine.h"
+#include "tests/support/footprint.h"
 #include "tests/support/win32_disk.h"
 
 namespace kw::e2e {
@@ -21,56 +24,32 @@ const std::string kQuestion = std::string(kConfirmTitle) +
 // Held by other programs: the first until its prompt is up (then answered
 // Retry), the second throughout (answered Cancel).  Subdirectories are
 // emptied before the files beside them: the first prompt is the first's.
-const std::string kReleasedFile = "C:\\K-WARD\\QUARANT\\VIRUS.DAT";
-const std::string kKeptFile = "C:\\K-WARD\\SCAN.LOG";
+const std::string kReleasedFile = "C:\\K-WARD\\QUARANT\\INFECTED.VIR";
+const std::string kKeptFile = "C:\\K-WARD\\KWSCAN.LOG";
 
-// Beside the programs, libraries, install log and registry items of
-// InstallProduct.  What stays of it: the uninstall program and the log,
-// their copies in SETUP and so that directory, the file whose retry was
-// cancelled.
-const char* const kProductFiles[] = {
-    "C:\\K-WARD\\SIGNATUR.DAT", "C:\\K-WARD\\QUARANT\\VIRUS.DAT", "C:\\K-WARD\\SCAN.LOG",
+// Beside the footprint: copies of the uninstall program and its log in a
+// subdirectory, which stay there too, and a tree six levels deep.  What
+// stays of the product: those, the uninstall program and the log, and the
+// file whose retry was cancelled.
+const char* const kMoreProductFiles[] = {
     "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU",
-    "C:\\K-WARD\\SETUP\\SETUP.INI", "C:\\K-WARD\\SUB1\\A.DAT",
-    "C:\\K-WARD\\SUB1\\SUB2\\SUB3\\SUB4\\SUB5\\SUB6\\DEEP.DAT",  // six levels below
-    "C:\\KWTASKS\\DAILY.KWT", "C:\\KWTASKS\\WEEKLY.KWT", "C:\\K-WARD.SYS"};
+    "C:\\K-WARD\\SETUP\\SETUP.INI", "C:\\K-WARD\\SUB1\\SUB2\\SUB3\\SUB4\\SUB5\\SUB6\\DEEP.DAT"};
 const char* const kKeptPaths[] = {
     "C:\\K-WARD", "C:\\K-WARD\\KWUNINST.EXE", "C:\\K-WARD\\DEISL1.ISU", "C:\\K-WARD\\SETUP",
-    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\SCAN.LOG"};
-const char* const kOthersFiles[] = {
-    "C:\\K-WARD2\\KWUNINST.EXE", "C:\\K-WARD2\\OLD.KWT", "C:\\My Documents\\LETTER.DOC",
-    "C:\\My Documents\\BACKUP.KWT", "C:\\WINDOWS\\OTHERAPP.INI",
-    "C:\\WINDOWS\\SYSTEM\\OTHERVXD.VXD"};
-const char* const kOthersRegistry[][4] = {
-    {"HKCU", "Software\\Halvern Software\\Disk Doctor", "Version", "2.1"},
-    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "SysAgent", "C:\\AGENT.EXE"},
-    {"HKCR", ".OTH", "", "OtherApp.Document"},
-    {"HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "VSHARE", "V.VXD"},
-    {"HKCR", "*\\shellex\\ContextMenuHandlers\\OtherMenu", "", "{6e2d4b81-5f30-11d0}"},
-    {"HKCR", "Folder\\shellex\\ContextMenuHandlers\\OtherMenu", "", "{6e2d4b81-5f30-11d0}"}};
+    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\KWSCAN.LOG"};
+// Beside the footprint's neighbours: the product's names elsewhere.
+const char* const kMoreOthersFiles[] = {"C:\\K-WARD2\\KWUNINST.EXE", "C:\\K-WARD2\\OLD.KWT"};
 
-// DOSSTART.BAT as Windows 95 machines had it, each line with its ending as
-// found (one LF alone, the last none), and whether it stays.
-const std::pair<const char*, bool> kDosStart[] = {
-    {"@ECHO OFF\r\n", true},
-    {"REM Windows runs this file when it restarts in MS-DOS mode\r\n", true},
-    {"LH C:\\MOUSE\\MOUSE.COM /Y\r\n", true},
-    {"LH C:\\WINDOWS\\COMMAND\\MSCDEX.EXE /D:MSCD001 /M:8\r\n", true},
-    {"C:\\WINDOWS\\SMARTDRV.EXE 2048 16\r\n", true},
-    {"KEYB GR,,C:\\WINDOWS\\COMMAND\\KEYBOARD.SYS\r\n", true},
-    {"MODE CON CODEPAGE PREPARE=((850) C:\\WINDOWS\\COMMAND\\EGA.CPI)\r\n", true},
-    {"REM Start the SENTRYX.EXE guard\r\n", false},
-    {"C:\\K-WARD\\SENTRYX.EXE\r\n", false},
-    {"lh c:\\k-ward\\sentryx.exe /q\n", false},
-    {"@\"C:\\PROGRA~1\\K-WARD\\SentryX.Exe\" /SCAN\r\n", false},
-    {"cls\r\n", false},
-    {"@CLS\r\n", false},
-    {"  Cls >NUL\r\n", false},
-    {"CLS&ECHO Guard loaded\r\n", false},
-    {"CALL CLSETUP.BAT\r\n", true},
-    {"REM CLS clears the screen\r\n", true},
-    {"C:\\DOS\\DOSKEY.COM", true},
-};
+// The footprint's DOSSTART.BAT, its lines ended as found on such machines:
+// CR LF, one LF alone, the last none.
+std::string DosStart() {
+  std::string batch;
+  const std::size_t lines = std::size(footprint::kBatchLines);
+  for (std::size_t i = 0; i < lines; ++i) {
+    batch += footprint::kBatchLines[i].text + std::string(i == 6 ? "\n" : i + 1 < lines ? "\r\n" : "");
+  }
+  return batch;
+}
 
 const std::string kDosStartPath = "C:\\WINDOWS\\DOSSTART.BAT";
 // Another program's work for Windows 95's next start, which must survive.
@@ -97,15 +76,20 @@ class WholeUninstallE2eTest : public ::testing::Test {
     ResetMachine();
     SetWindowsVersion(m_version);
     InstallUninstaller();
-    for (const char* path : kOthersFiles) WriteFile(path, std::string("theirs: ") + path);
-    for (const auto& value : kOthersRegistry) SetString(value[0], value[1], value[2], value[3]);
-    std::string batch;
-    for (const auto& [line, stays] : kDosStart) batch += line;
-    WriteFile(kDosStartPath, batch);
+    for (const footprint::NeighbourFile& file : footprint::kNeighbourFiles) {
+      WriteFile(file.path, file.why);
+    }
+    for (const char* path : kMoreOthersFiles) WriteFile(path, std::string("theirs: ") + path);
+    for (const footprint::NeighbourValue& value : footprint::kNeighbourValues) {
+      SetString(value.root, value.key, value.name, value.data);
+    }
+    WriteFile(kDosStartPath, DosStart());
     WriteFile(kWininitPath, kOthersWininit);
     m_withoutProduct = TakeSnapshot();
     InstallProduct({kLoggedFiles});
-    for (const char* path : kProductFiles) WriteFile(path, std::string("product file ") + path);
+    for (const char* path : kMoreProductFiles) WriteFile(path, std::string("product file ") + path);
+    for (const char* name : footprint::kTaskFiles) WriteFile(footprint::Place("tasks") + name, name);
+    WriteFile(footprint::Place("marker"), "K-WARD");
     ASSERT_TRUE(StartProductProgram("K-TASKER.EXE", "K-Tasker"));
     ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", "K-WARD Professional"));
     ASSERT_TRUE(StartFileHolder(kReleasedFile, "--release-when \"" + kPrompt + "\""));
@@ -178,9 +162,8 @@ TEST_P(ConfirmedWholeUninstallE2eTest, RemovesExactlyTheProductsItems) {
   after.erase(kDosStartPath);
   EXPECT_EQ(Differences(expected, after), "");
   std::string kept;
-  for (const auto& [line, stays] : kDosStart) {
-    const std::string text = line;
-    if (stays) kept += text.substr(0, text.find_first_of("\r\n")) + "\r\n";
+  for (const footprint::BatchLine& line : footprint::kBatchLines) {
+    if (footprint::Is(line.role, "user")) kept += line.text + std::string("\r\n");
   }
   EXPECT_EQ(ReadFile(kDosStartPath), kept);  // CR LF everywhere
 }

@@ -1,7 +1,8 @@
 // The start-up batch clean-up on whatever DOSSTART.BAT holds.  Input: the
 // file's bytes.  The file is either left byte for byte, or rewritten with a
-// subsequence of its lines, each followed by CR LF; only lines naming the
-// guard or holding the letters CLS may go, and no guard line may stay.
+// subsequence of its lines, each followed by CR LF, and then everything from
+// its first Ctrl-Z on as it was; only lines naming the guard or holding the
+// letters CLS may go, and no guard line may stay.
 #include "app/uninstall_app.h"
 #include "components/trim_string.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -11,18 +12,16 @@ namespace {
 
 constexpr const char* kBatchPath = "C:\\WINDOWS\\DOSSTART.BAT";
 
-// The lines as a DOS program reads them in text mode.
-std::vector<std::string> TextLines(std::string bytes) {
-  bytes = bytes.substr(0, bytes.find('\x1a'));
+// The lines as COMMAND.COM reads a batch file: each ends at CR LF, LF or a
+// CR alone, and the text ends at the first Ctrl-Z.
+std::vector<std::string> TextLines(const std::string& bytes) {
+  const std::string text = bytes.substr(0, bytes.find('\x1a'));
   std::vector<std::string> lines;
   std::string::size_type start = 0;
-  while (start < bytes.size()) {
-    std::string::size_type end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (end < bytes.size() && !line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
+  while (start < text.size()) {
+    const std::string::size_type end = std::min(text.find_first_of("\r\n", start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
   return lines;
 }
@@ -58,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(Holds(line, "SENTRYX.EXE") || Holds(line, "CLS"));
     }
   }
-  FUZZ_CHECK(next == after.size());
+  const std::string::size_type endOfText = before.find('\x1a');
+  FUZZ_CHECK(after.substr(next) == (endOfText == std::string::npos ? "" : before.substr(endOfText)));
   return 0;
 }

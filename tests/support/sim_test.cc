@@ -5,6 +5,7 @@
 
 #include "components/file_management.h"
 #include "components/run_record.h"
+#include "tests/support/footprint.h"
 
 namespace kw::testing {
 
@@ -140,18 +141,17 @@ sim::SimProcess* RunProductProgram(sim::SimMachine& machine, const std::string& 
 }
 
 void InstallProductFiles(sim::SimMachine& machine, const std::string& dir) {
-  for (const char* name : {"KWUNINST.EXE", "DEISL1.ISU", "K-WARD32.EXE", "K-TASKER.EXE",
-                           "ACTIVITY.dll", "ZRP95.EXE", "ZRPENG.DLL", "NWCALLS.DLL",
-                           "KWSHEXT.DLL", "ZRP.VXD"}) {
-    machine.Files().AddFile(dir + name, "product file");
+  for (const footprint::File& file : footprint::kFiles) {
+    machine.Files().AddFile(dir + file.name, std::string("product file ") + file.name);
   }
 }
 
 void RegisterInstallLocation(sim::SimMachine& machine) {
-  machine.Registry().SetString(kHkeyLocalMachine,
-                               "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs",
-                               "ZRP", std::string(kInstallDir) + "ZRP.VXD");
-  // The task files' extension: the registry clean-up fails without it.
+  // The first of the values that locate the product, and the task files'
+  // extension, without which the registry clean-up fails.
+  const footprint::Value& locating = footprint::kValues[0];
+  machine.Registry().SetString(kHkeyLocalMachine, locating.key, locating.name,
+                               footprint::Expand(locating.data));
   machine.Registry().SetString(kHkeyClassesRoot, ".KWT", "", "kwt_auto_file");
 }
 

@@ -51,7 +51,7 @@ class SimTest : public ::testing::Test {
   std::unique_ptr<ScopedPlatformOverride> m_override;
 };
 
-constexpr const char* kInstallDir = "C:\\K-WARD\\";
+constexpr const char* kInstallDir = "C:\\K-WARD\\";  // as the footprint places it
 constexpr const char* kUninstallerPath = "C:\\WINDOWS\\Uninst.exe";
 constexpr const char* kConfirmTitle = "Confirm File Deletion";
 constexpr const char* kProgressTitle = "Remove Programs From Your Computer";

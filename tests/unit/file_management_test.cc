@@ -241,8 +241,9 @@ TEST_F(FileManagementTest, WhatNoPathReachesIsAskedAbout) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.odd);
     Files().Erase("C:\\K-WARD");
-    testing::InstallProductFiles(Machine());
-    Files().AddFile("C:\\K-WARD\\DATA.DAT");
+    for (const char* file : {"KWUNINST.EXE", "DEISL1.ISU", "DATA.DAT"}) {
+      Files().AddFile(std::string("C:\\K-WARD\\") + file);
+    }
     Files().AddFile(c.isFile ? c.odd : c.odd + "\\IN.DAT");
     const Paths before = OnDrive();
     const std::size_t boxes = Machine().Boxes().size();

@@ -15,11 +15,13 @@
 #include <numeric>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/uninstall_app.h"
 #include "components/message_catalogue.h"
+#include "tests/support/footprint.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
@@ -52,33 +54,54 @@ class Dice {
   bool m_plain;
 };
 
-// Registry items, a key's tree or one value: the clean-up's (the company keys
-// and the extension key are the product's on some machines only), and other
-// programs' beside them, named alike.
-struct Item {
-  int root;  // into kRoots
-  std::string path;
+RegKey RootKey(const std::string& root) {
+  return root == "HKCU" ? kHkeyCurrentUser : root == "HKLM" ? kHkeyLocalMachine : kHkeyClassesRoot;
+}
+// A key as the registry's dump names it.
+std::string DumpName(const std::string& root, const std::string& key) {
+  return (root == "HKCU"   ? "HKEY_CURRENT_USER\\"
+          : root == "HKLM" ? "HKEY_LOCAL_MACHINE\\"
+                           : "HKEY_CLASSES_ROOT\\") + key;
+}
+
+// The registry items the clean-up removes: the footprint's key trees, its
+// company keys and extension key (the product's on some machines only), and
+// its values alone in keys of the system's.  Values within them fill them.
+struct RegistryItem {
+  const char* root;
+  const char* key;
   const char* value;  // null: the key's tree
+  const char* role;   // the footprint's: "tree", "company", "class" or "alone"
 };
-const RegKey kRoots[] = {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine};
-const char* const kRootNames[] = {"HKEY_CLASSES_ROOT\\", "HKEY_CURRENT_USER\\",
-                                  "HKEY_LOCAL_MACHINE\\"};
-const std::string kCompanies[] = {"Software\\Halvern Software",
-                                  "Software\\Halvern Software Systems, Inc."};
-const std::string kMenus = "\\shellex\\ContextMenuHandlers";
-const std::string kVxDs = "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs";
-const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const Item kItems[] = {
-    {1, kCompanies[0] + "\\K-tasker", nullptr}, {1, kCompanies[0] + "\\K-WARD32", nullptr},
-    {1, kCompanies[1] + "\\K-WARD Professional for Windows 95", nullptr}, {2, kVxDs, "ZRP"},
-    {2, kRun, "ZRP95"}, {0, "KWARD.DOCUMENT", nullptr}, {0, "kwt_auto_file", nullptr},
-    {0, "CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}", nullptr}, {0, "ZRP", nullptr},
-    {0, "*" + kMenus + "\\KWardMenu", nullptr}, {0, "Folder" + kMenus + "\\KWardMenu", nullptr},
-    {0, "*" + kMenus, ""}, {0, "Folder" + kMenus, ""}};
-const Item kNeighbours[] = {
-    {2, kVxDs, "VMM32"}, {2, kRun, "SystemTray"}, {0, "*" + kMenus + "\\OtherMenu", ""},
-    {0, "kwt_auto_file ", ""}, {0, " ZRP", ""}, {0, "CLSID\\{00000000-other}\\Server", ""},
-    {1, "Software\\Other Vendor\\ K-WARD32 ", "Path "}};
+std::vector<RegistryItem> ProductRegistryItems() {
+  std::vector<RegistryItem> items;
+  for (const footprint::Key& key : footprint::kKeys) {
+    if (!footprint::Is(key.role, "logged")) items.push_back({key.root, key.path, nullptr, key.role});
+  }
+  for (const footprint::Value& value : footprint::kValues) {
+    if (footprint::Is(value.role, "alone")) {
+      items.push_back({value.root, value.key, value.name, value.role});
+    }
+  }
+  return items;
+}
+const std::vector<RegistryItem> kProductItems = ProductRegistryItems();
+// The same item by its key, for the injected faults.
+const RegistryItem& ItemOf(const std::string& key) {
+  for (const RegistryItem& item : kProductItems) {
+    if (key == item.key) return item;
+  }
+  throw std::logic_error("no such item: " + key);
+}
+constexpr const char* kAgentSettings = "Software\\Halvern Software\\K-WARD32";
+
+// Other programs' items named like the product's, and its neighbours'.
+const RegistryItem kLookalikes[] = {
+    {"HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "VMM32", ""},
+    {"HKCR", "*\\shellex\\ContextMenuHandlers\\OtherMenu", "", ""},
+    {"HKCR", "kwt_auto_file ", "", ""}, {"HKCR", " ZRP", "", ""},
+    {"HKCR", "CLSID\\{00000000-other}\\Server", "", ""},
+    {"HKCU", "Software\\Other Vendor\\ K-WARD32 ", "Path ", ""}};
 
 // Names that no ANSI path reaches ("DATA.DAT " would reach "DATA.DAT") and,
 // with the long ones, paths too long for the ANSI calls.
@@ -89,21 +112,33 @@ const Names kFileNames = {"DATA.DAT", "kwuninst.exe", "Deisl1.Isu", " lead.txt",
                           "README.TXT", "UPDATE.EXE", "LOG.TXT", "DATA.DAT ", "kwuninst.exe.",
                           std::string(54, 'F') + ".DAT"};
 const Names kKeyNames = {"Settings", " Lead", "Trail ", "K-WARD32", "A\\B\\C\\D"};
-const Names kGuardLines = {"C:\\K-WARD\\SENTRYX.EXE", "lh c:\\k-ward\\sentryx.exe /q",
-                           "@SentryX.Exe", "CLS", "  @cls", "Cls > NUL"};
-const Names kUserLines = {"@ECHO OFF", "MOUSE.COM", "CALL CLSETUP.BAT", "REM CLS",
-                          "  lh smartdrv  ", "echo cls", ""};
+Names BatchLines(const char* role) {
+  Names lines;
+  for (const footprint::BatchLine& line : footprint::kBatchLines) {
+    if (footprint::Is(line.role, role)) lines.push_back(line.text);
+  }
+  return lines;
+}
+const Names kGuardLines = BatchLines("guard");
+const Names kUserLines = BatchLines("user");
 
 // What the oracle knows of a machine besides its snapshot.
 struct Facts {
-  std::string installDir, taskDir, batchAfter;  // DOSSTART.BAT without the product's lines
-  std::set<std::string> unreadable;             // keys that refuse to be read
-  bool declined = false, agent = false, noDialog = false, batchHeld = false;
-  bool kwtOurs = false, kwtMissing = false, shared[2] = {};
+  std::string installDir, taskDir;
+  std::string batchAfter;                    // DOSSTART.BAT without the product's lines
+  std::set<std::string> unreadableKeys;      // that refuse to be read
+  std::set<std::string> companyKeysShared;   // kept for another product of the maker
+  bool declined = false, agentRunning = false, noStatusWindow = false, batchHeld = false;
+  bool extensionIsOurs = false, extensionMissing = false;
   std::int64_t answerMs = 0;
 };
 
 std::string WithSlash(const std::string& dir) { return dir.back() == '\\' ? dir : dir + "\\"; }
+std::string Upper(const std::string& text) { return UpperCased(text); }
+bool StartsWith(const std::string& text, const std::string& head) {
+  return Upper(text).rfind(Upper(head), 0) == 0;
+}
+
 
 // A snapshot entry's kind and attributes, and a file's bytes.
 constexpr std::size_t kHead = 1 + sim::SimFileSystem::kSnapshotAttributeWidth;
@@ -112,173 +147,212 @@ std::string BytesOf(const std::string& entry) { return entry.substr(kHead); }
 
 // A file, perhaps read-only, held by another program, or put back as soon
 // as it is deleted.
-void AddFile(SimMachine& m, Dice& d, const std::string& path, const std::string& content) {
-  m.Files().AddFile(path, content);
-  if (d.Chance(0.03)) m.Files().SetReadOnly(path, true);
-  if (d.Chance(0.03)) m.Files().Hold(path, "user");
-  if (d.Chance(0.02)) m.Files().RestoreAfterRemoval(path);
+void AddFile(SimMachine& machine, Dice& dice, const std::string& path, const std::string& content) {
+  machine.Files().AddFile(path, content);
+  if (dice.Chance(0.03)) machine.Files().SetReadOnly(path, true);
+  if (dice.Chance(0.03)) machine.Files().Hold(path, "user");
+  if (dice.Chance(0.02)) machine.Files().RestoreAfterRemoval(path);
 }
 
 // Files at random depths below a directory: deep trees and long paths.
-void AddTree(SimMachine& m, Dice& d, const std::string& dir, int files) {
+void AddTree(SimMachine& machine, Dice& dice, const std::string& dir, int files) {
   for (int i = 0; i < files; ++i) {
     std::string path = dir;
     // Seven levels down is one too deep for the emptying.
-    for (int depth = d.Chance(0.03) ? 7 : d.Below(4) - 1; depth > 0; --depth) {
-      path += d.Pick(kDirNames) + "\\";
+    for (int depth = dice.Chance(0.03) ? 7 : dice.Below(4) - 1; depth > 0; --depth) {
+      path += dice.Pick(kDirNames) + "\\";
     }
-    AddFile(m, d, path + d.Pick(kFileNames), "data " + std::to_string(i));
+    AddFile(machine, dice, path + dice.Pick(kFileNames), "data " + std::to_string(i));
   }
 }
 
 // The item (a key's tree gets a random subkey and value), perhaps refusing.
-void AddItem(SimMachine& m, Dice& d, const Item& item, const std::string& text, double refuse,
-             Facts& f) {
-  const std::string key = item.value ? item.path : item.path + "\\" + d.Pick(kKeyNames);
-  m.Registry().SetString(kRoots[item.root], key, item.value ? item.value : d.Pick(kKeyNames), text);
-  if (!d.Chance(refuse)) return;
-  sim::KeySwitches& s = m.Registry().Switches(kRoots[item.root], item.path);
-  bool* switches[] = {&s.refuseRead, &s.refuseFullAccess, &s.refuseDeletion, &s.fakeDeletion,
-                      &s.refuseValueDeletion};
-  *switches[d.Below(5)] = true;
-  if (s.refuseRead) f.unreadable.insert(item.path);
+void AddItem(SimMachine& machine, Dice& dice, const RegistryItem& item, const std::string& text,
+             double refuse, Facts& facts) {
+  const std::string key = item.value ? item.key : item.key + ("\\" + dice.Pick(kKeyNames));
+  machine.Registry().SetString(RootKey(item.root), key,
+                               item.value ? item.value : dice.Pick(kKeyNames), text);
+  if (!dice.Chance(refuse)) return;
+  sim::KeySwitches& key_switches = machine.Registry().Switches(RootKey(item.root), item.key);
+  bool* switches[] = {&key_switches.refuseRead, &key_switches.refuseFullAccess,
+                      &key_switches.refuseDeletion, &key_switches.fakeDeletion,
+                      &key_switches.refuseValueDeletion};
+  *switches[dice.Below(5)] = true;
+  if (key_switches.refuseRead) facts.unreadableKeys.insert(item.key);
 }
 
-void BuildRegistry(SimMachine& m, Dice& d, Facts& f) {
-  sim::SimRegistry& r = m.Registry();
-  for (const Item& item : kItems) {
-    if (d.Chance(0.85)) AddItem(m, d, item, f.installDir + "ZRP.VXD", 0.02, f);
+void BuildRegistry(SimMachine& machine, Dice& dice, Facts& facts) {
+  sim::SimRegistry& registry = machine.Registry();
+  // The company keys come with the product's keys in them, the extension
+  // key below.
+  for (const RegistryItem& item : kProductItems) {
+    const bool madeElsewhere = footprint::Is(item.role, "company") || footprint::Is(item.role, "class");
+    if (!madeElsewhere && dice.Chance(0.85)) {
+      AddItem(machine, dice, item, facts.installDir + "ZRP.VXD", 0.02, facts);
+    }
   }
-  for (const Item& item : kNeighbours) AddItem(m, d, item, "neighbour", 0.05, f);
-  r.SetString(kRoots[2], "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
-              "UninstallString", "\"" + f.installDir + "KWUNINST.EXE\" /x");
-  if (!f.taskDir.empty()) r.SetString(kRoots[1], kItems[1].path, "TaskLocation", f.taskDir);
-  const int kwt = d.Below(10);
-  f.kwtOurs = kwt < 7;
-  f.kwtMissing = kwt == 9;
-  const char* kwtClass = kwt < 4 ? "kwt_auto_file" : f.kwtOurs ? "KWARD.Document" : "txtfile";
-  if (!f.kwtMissing) r.SetString(kRoots[0], ".KWT", "", kwtClass);
-  // Another product of the same company keeps the company's key.
-  f.shared[0] = d.Chance(0.3);
-  f.shared[1] = d.Chance(0.3);
-  const std::string other = d.Pick({"K-Other", "K-WARD32 ", " K-tasker"});
-  if (f.shared[0]) r.CreateKey(kRoots[1], kCompanies[0] + "\\" + other);
-  if (f.shared[1]) r.CreateKey(kRoots[1], kCompanies[1] + "\\Other");
+  for (const RegistryItem& item : kLookalikes) AddItem(machine, dice, item, "neighbour", 0.05, facts);
+  for (const footprint::NeighbourValue& value : footprint::kNeighbourValues) {
+    if (!dice.Chance(0.5)) continue;
+    registry.SetString(RootKey(value.root), value.key, value.name, value.data);
+    for (const footprint::Key& key : footprint::kKeys) {
+      const bool below = StartsWith(value.key, key.path + std::string("\\"));
+      if (footprint::Is(key.role, "company") && key.root == std::string(value.root) && below) {
+        facts.companyKeysShared.insert(key.path);
+      }
+    }
+  }
+  for (const footprint::Value& value : footprint::kValues) {
+    // The setup-log uninstaller's: KWUNINST must leave them to it.
+    if (footprint::Is(value.role, "logged")) {
+      registry.SetString(RootKey(value.root), value.key, value.name,
+                         footprint::Expand(value.data, facts.installDir, facts.taskDir));
+    }
+  }
+  registry.SetString(kHkeyLocalMachine,
+                     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
+                     "UninstallString", "\"" + facts.installDir + "KWUNINST.EXE\" /x");
+  if (!facts.taskDir.empty()) {
+    registry.SetString(kHkeyCurrentUser, kAgentSettings, "TaskLocation", facts.taskDir);
+  }
+  const int extension = dice.Below(10);
+  facts.extensionIsOurs = extension < 7;
+  facts.extensionMissing = extension == 9;
+  const char* extensionClass =
+      extension < 4 ? "kwt_auto_file" : facts.extensionIsOurs ? "KWARD.Document" : "txtfile";
+  if (!facts.extensionMissing) registry.SetString(kHkeyClassesRoot, ".KWT", "", extensionClass);
+  // Another product of the same maker keeps the company's key.
+  for (const footprint::Key& key : footprint::kKeys) {
+    if (!footprint::Is(key.role, "company") || !dice.Chance(0.3)) continue;
+    facts.companyKeysShared.insert(key.path);
+    registry.CreateKey(RootKey(key.root),
+                       key.path + ("\\" + dice.Pick({"K-Other", "K-WARD32 ", " K-tasker"})));
+  }
 }
 
-Facts Build(SimMachine& m, Dice& d) {
-  Facts f;
-  if (d.Chance(0.4)) m.BecomeWindows95();
-  const std::string dir = f.installDir = d.Pick(
-      {"C:\\K-WARD\\", "C:\\Program Files\\K-WARD\\", "C:\\" + std::string(180, 'P') + "\\KW\\"});
-  testing::InstallProductFiles(m, dir);
-  AddTree(m, d, dir, 2 + d.Below(8));
-  if (d.Chance(0.3)) m.Files().AddDirectoryLink(dir + "LINK", "C:\\OUTSIDE");
+Facts Build(SimMachine& machine, Dice& dice) {
+  Facts facts;
+  if (dice.Chance(0.4)) machine.BecomeWindows95();
+  const std::string dir = facts.installDir = dice.Pick(
+      {footprint::Place("install"), "C:\\Program Files\\K-WARD\\", "C:\\" + std::string(180, 'P') + "\\KW\\"});
+  testing::InstallProductFiles(machine, dir);
+  AddTree(machine, dice, dir, 2 + dice.Below(8));
+  if (dice.Chance(0.3)) machine.Files().AddDirectoryLink(dir + "LINK", "C:\\OUTSIDE");
   for (const char* path : {"C:\\OUTSIDE\\TARGET.DAT", "C:\\K-WARD2\\KWUNINST.EXE", "C:\\ROOT.KWT",
                            "C:\\WINDOWS\\~KWN0000.TMP", "C:\\WINDOWS\\SYSTEM\\ZRP.VXD"}) {
-    m.Files().AddFile(path, "neighbour");
+    machine.Files().AddFile(path, "neighbour");
   }
-  AddTree(m, d, "C:\\DOCS\\", d.Below(10));
-  if (d.Chance(0.9)) AddFile(m, d, kMarker, "marker");
+  for (const footprint::NeighbourFile& file : footprint::kNeighbourFiles) {
+    AddFile(machine, dice, file.path, file.why);
+  }
+  AddTree(machine, dice, "C:\\DOCS\\", dice.Below(10));
+  if (dice.Chance(0.9)) AddFile(machine, dice, kMarker, "marker");
   // The agent's task directory, in odd places too.
-  f.taskDir = d.Pick({dir + "TASKS\\", "C:\\TASKS", dir, "c:\\k-ward", "", "C:\\My Tasks\\",
-                      " C:\\TASKS ", "C:\\", "C:\\WINDOWS"});
-  for (int i = f.taskDir.empty() ? 0 : 1 + d.Below(3); i > 0; --i) {
-    const std::string name = d.Pick({"A.KWT", "b.kwt", " C.KWT", "NOTES.TXT"});
-    AddFile(m, d, WithSlash(Trimmed(f.taskDir)) + name, "task");
+  facts.taskDir = dice.Pick({dir + "TASKS\\", footprint::Place("tasks"), dir, "c:\\k-ward", "",
+                             "C:\\My Tasks\\", " C:\\TASKS ", "C:\\", "C:\\WINDOWS"});
+  for (int i = facts.taskDir.empty() ? 0 : 1 + dice.Below(3); i > 0; --i) {
+    const std::string name = dice.Pick({footprint::kTaskFiles[0], "b.kwt", " C.KWT", "NOTES.TXT"});
+    AddFile(machine, dice, WithSlash(Trimmed(facts.taskDir)) + name, "task");
   }
-  BuildRegistry(m, d, f);
+  BuildRegistry(machine, dice, facts);
 
-  // DOSSTART.BAT: the product's lines among the user's.
-  // Its lines end as DOS, Unix or the old Macintosh end them; what follows a
-  // Ctrl-Z is the user's too.  Rewritten, it has CR LF line ends.
-  if (d.Chance(0.9)) {
-    const std::string end = d.Pick({"\r\n", "\n", "\r"});
+  // DOSSTART.BAT: the product's lines among the user's.  Its lines end as
+  // DOS, Unix or the old Macintosh end them; what follows a Ctrl-Z is the
+  // user's too.  Rewritten, it has CR LF line ends.
+  if (dice.Chance(0.9)) {
+    const std::string end = dice.Pick({"\r\n", "\n", "\r"});
     std::string lines;
     bool anyOurs = false;
-    for (int i = 0; i < 2 + d.Below(7); ++i) {
-      const bool ours = (i % 2 == 0) == d.Chance(0.5);
-      const std::string line = d.Pick(ours ? kGuardLines : kUserLines);
+    for (int i = 0; i < 2 + dice.Below(7); ++i) {
+      const bool ours = (i % 2 == 0) == dice.Chance(0.5);
+      const std::string line = dice.Pick(ours ? kGuardLines : kUserLines);
       lines += line + end;
       anyOurs |= ours;
-      if (!ours) f.batchAfter += line + "\r\n";
+      if (!ours) facts.batchAfter += line + "\r\n";
     }
-    const std::string tail = d.Chance(0.2) ? "\x1A" "CLS\r\n" : "";
-    m.Files().AddFile(kBatch, lines + tail);
-    f.batchAfter = anyOurs ? f.batchAfter + tail : lines + tail;
-    m.Files().SetAttributes(kBatch, d.Chance(0.1) ? kFileAttributeHidden | kFileAttributeSystem : 0);
-    if (d.Chance(0.05)) m.Files().SetReadOnly(kBatch, true);
-    f.batchHeld = d.Chance(0.05) && m.Files().Hold(kBatch, "a DOS box") != 0;
+    const std::string tail = dice.Chance(0.2) ? "\x1A" "CLS\r\n" : "";
+    machine.Files().AddFile(kBatch, lines + tail);
+    facts.batchAfter = anyOurs ? facts.batchAfter + tail : lines + tail;
+    machine.Files().SetAttributes(
+        kBatch, dice.Chance(0.1) ? kFileAttributeHidden | kFileAttributeSystem : 0);
+    if (dice.Chance(0.05)) machine.Files().SetReadOnly(kBatch, true);
+    facts.batchHeld = dice.Chance(0.05) && machine.Files().Hold(kBatch, "a DOS box") != 0;
   }
 
   // Another program's pending work for Windows 95's next start; without an
   // administrator's rights, NT queues nothing.
-  if (d.Chance(0.3)) m.Files().AddFile(kWininit, d.Pick(kOthersRenames));
-  m.SetAdministrator(d.Chance(0.8));
+  if (dice.Chance(0.3)) machine.Files().AddFile(kWininit, dice.Pick(kOthersRenames));
+  machine.SetAdministrator(dice.Chance(0.8));
 
-  // The product's programs, running; some will not let go.
+  // The footprint's programs, most of them running; some will not let go.
   // An agent that is installed but not running must not be started.
-  f.agent = d.Chance(0.7);
-  sim::SimProcess* agent =
-      RunProductProgram(m, dir + "K-TASKER.EXE", {"K-Tasker", {dir + "ACTIVITY.dll"}});
-  if (!f.agent) agent->Exit();
-  const testing::ProductProgramScript main{"K-WARD Professional", {dir + "K-WARD32.EXE"},
-                                           d.Below(3) * 1000, d.Chance(0.1), d.Chance(0.05)};
-  if (d.Chance(0.7)) RunProductProgram(m, dir + "K-WARD32.EXE", main);
-  const Names resident = {dir + "ZRP95.EXE", dir + "ZRPENG.DLL"};
-  if (m.PlatformId() == kPlatformWin32Windows && d.Chance(0.7)) {
-    RunProductProgram(m, resident[0], {"ZRP for Windows 95", resident});
+  for (const footprint::Program& program : footprint::kPrograms) {
+    testing::ProductProgramScript script{program.title, {}};
+    for (const std::string& name : footprint::HeldBy(program)) script.heldFiles.push_back(dir + name);
+    const bool isAgent = program.file == std::string("K-TASKER.EXE");
+    if (program.file == std::string("K-WARD32.EXE")) {
+      script.exitDelayMs = dice.Below(3) * 1000;
+      script.refusesToClose = dice.Chance(0.1);
+      script.hung = dice.Chance(0.05);
+    }
+    const bool runs = footprint::Is(program.runs, "shell") ? dice.Chance(0.1)
+                      : footprint::Is(program.runs, "95")
+                          ? machine.PlatformId() == kPlatformWin32Windows && dice.Chance(0.7)
+                          : dice.Chance(0.7);
+    if (isAgent) facts.agentRunning = runs;
+    if (!runs && !isAgent) continue;
+    sim::SimProcess* process = RunProductProgram(machine, dir + program.file, script);
+    if (!runs) process->Exit();
   }
-  if (d.Chance(0.1)) m.Files().Hold(dir + "KWSHEXT.DLL", "the shell");
 
-  const testing::UninstallerScript u{d.Below(4000), d.Chance(0.5) ? 3500 : d.Below(8000),
-                                     !d.Chance(0.2), 5, d.Chance(0.03)};
-  testing::InstallUninstaller(m, u);
-  f.declined = !u.userAgrees || u.endsBeforeQuestion;
-  f.answerMs = u.questionAtMs + u.answerAfterMs;
-  f.noDialog = d.Chance(0.05);
-  m.FailDialogCreation(f.noDialog);
-  return f;
+  const testing::UninstallerScript uninstaller{dice.Below(4000),
+                                               dice.Chance(0.5) ? 3500 : dice.Below(8000),
+                                               !dice.Chance(0.2), 5, dice.Chance(0.03)};
+  testing::InstallUninstaller(machine, uninstaller);
+  facts.declined = !uninstaller.userAgrees || uninstaller.endsBeforeQuestion;
+  facts.answerMs = uninstaller.questionAtMs + uninstaller.answerAfterMs;
+  facts.noStatusWindow = dice.Chance(0.05);
+  machine.FailDialogCreation(facts.noStatusWindow);
+  return facts;
 }
 
 // --- The oracle ---------------------------------------------------------------
 
-std::string U(const std::string& text) { return UpperCased(text); }
-bool Starts(const std::string& text, const std::string& head) {
-  return U(text).rfind(U(head), 0) == 0;
-}
+// Whether a line of the registry's dump is the key or lies below it.
 bool InTree(const std::string& line, const std::string& key) {
-  return U(line) == U(key) || Starts(line, key + "\\") || Starts(line, key + " [");
+  return Upper(line) == Upper(key) || StartsWith(line, key + "\\") || StartsWith(line, key + " [");
 }
-std::string DirOf(const std::string& path) { return U(path.substr(0, path.rfind('\\') + 1)); }
-std::string NameOf(const std::string& path) { return U(path.substr(path.rfind('\\') + 1)); }
+std::string DirOf(const std::string& path) { return Upper(path.substr(0, path.rfind('\\') + 1)); }
+std::string NameOf(const std::string& path) { return Upper(path.substr(path.rfind('\\') + 1)); }
 
-// A line of the registry's dump that is the product's.
-bool IsProductLine(const Facts& f, const std::string& line) {
-  for (const Item& item : kItems) {
-    const std::string key = kRootNames[item.root] + item.path;
-    if (item.value ? Starts(line, key + " [" + item.value + "] ") : InTree(line, key)) return true;
+// A line of the registry's dump that the clean-up is to remove.
+bool IsProductRegistryLine(const Facts& facts, const std::string& line) {
+  for (const RegistryItem& item : kProductItems) {
+    const std::string key = DumpName(item.root, item.key);
+    const bool sharedCompany = facts.companyKeysShared.count(item.key) != 0;
+    if (sharedCompany || (footprint::Is(item.role, "class") && !facts.extensionIsOurs)) continue;
+    if (item.value ? StartsWith(line, key + " [" + item.value + "] ") : InTree(line, key)) return true;
   }
-  for (int i = 0; i < 2; ++i) {
-    if (!f.shared[i] && InTree(line, kRootNames[1] + kCompanies[i])) return true;
-  }
-  return f.kwtOurs && InTree(line, "HKEY_CLASSES_ROOT\\.KWT");
+  return false;
 }
 
 // Files of the installation directory (but the uninstall program and the
 // log) and the marker.
-bool IsProductFile(const Facts& f, const std::string& path, const std::string& entry) {
+bool IsProductFile(const Facts& facts, const std::string& path, const std::string& entry) {
   const std::string name = NameOf(path);
-  const bool kept = entry[0] == 'F' && (name == "KWUNINST.EXE" || name == "DEISL1.ISU");
-  return U(path) == kMarker || (Starts(path, f.installDir) && !kept);
+  const bool spared = entry[0] == 'F' && (name == "KWUNINST.EXE" || name == "DEISL1.ISU");
+  return Upper(path) == kMarker || (StartsWith(path, facts.installDir) && !spared);
 }
 
 // The task directory, when the run cleans it apart from the installation.
-std::string TaskDir(const Facts& f) {
-  return f.taskDir.empty() || f.taskDir == f.installDir ? "" : U(WithSlash(Trimmed(f.taskDir)));
+std::string TaskDir(const Facts& facts) {
+  return facts.taskDir.empty() || facts.taskDir == facts.installDir
+             ? ""
+             : Upper(WithSlash(Trimmed(facts.taskDir)));
 }
-bool IsTaskFile(const Facts& f, const std::string& path, const std::string& entry) {
-  return entry[0] == 'F' && DirOf(path) == TaskDir(f) && sim::WildcardMatch("*.KWT", NameOf(path));
+bool IsTaskFile(const Facts& facts, const std::string& path, const std::string& entry) {
+  return entry[0] == 'F' && DirOf(path) == TaskDir(facts) &&
+         sim::WildcardMatch("*.KWT", NameOf(path));
 }
 
 std::vector<std::string> LinesOf(const std::string& text) {
@@ -293,18 +367,21 @@ std::vector<std::string> LinesOf(const std::string& text) {
 
 // What the run queued for deletion when Windows next starts: NT's list, or
 // the files that WININIT.INI's new NUL= lines name by their DOS names.  The
-// lines that were there before must all be there still, in order.
-Names Queued(SimMachine& m, const State& before, const State& after) {
-  Names queued = m.Files().PendingDeletions();
+// lines that were there before must all be there still, in order, and ours
+// in the one [rename] section.
+Names Queued(SimMachine& machine, const State& before, const State& after) {
+  Names queued = machine.Files().PendingDeletions();
   const auto was = before.find(kWininit), now = after.find(kWininit);
   if (now == after.end()) return queued;
   const Names old = was == before.end() ? Names() : LinesOf(BytesOf(was->second));
   Names kept;
-  int sections = 0;
+  int renameSections = 0;
   std::string section;
   for (const std::string& line : LinesOf(BytesOf(now->second))) {
-    if (!line.empty() && line[0] == '[') section = U(line);
-    sections += section == "[RENAME]" && line[0] == '[';
+    if (!line.empty() && line[0] == '[') {
+      section = Upper(line);
+      renameSections += section == "[RENAME]";
+    }
     if (kept.size() < old.size() && line == old[kept.size()]) {
       kept.push_back(line);
       continue;
@@ -313,19 +390,19 @@ Names Queued(SimMachine& m, const State& before, const State& after) {
     EXPECT_EQ(section, "[RENAME]") << line;
     std::string named = "not a file of the machine: " + line;
     for (const auto& [path, entry] : after) {
-      if (entry[0] == 'F' && "NUL=" + m.Files().ShortPath(path) == line) named = path;
+      if (entry[0] == 'F' && "NUL=" + machine.Files().ShortPath(path) == line) named = path;
     }
     queued.push_back(named);
   }
   EXPECT_EQ(kept, old) << "another program's lines in WININIT.INI";
-  EXPECT_LE(sections, 1) << "[rename] twice";
+  EXPECT_LE(renameSections, 1) << "[rename] twice";
   return queued;
 }
 
 // The drive's entries by path, and the registry's dump lines (as "R").
-State Take(SimMachine& m) {
-  State state = m.Files().Snapshot();
-  for (const std::string& line : m.Registry().Dump()) state[line] = "R";
+State Take(SimMachine& machine) {
+  State state = machine.Files().Snapshot();
+  for (const std::string& line : machine.Registry().Dump()) state[line] = "R";
   return state;
 }
 
@@ -364,95 +441,106 @@ class PromiseTest : public testing::SimTest {
 
   // Only the product's items went (task files: *.KWT in the task directory,
   // which goes when it held nothing else), and only DOSSTART.BAT, losing the
-  // product's lines, and the marker changed.  Nothing was added but an empty
-  // DOSSTART.BAT.  The agent runs again only after a decline.
-  void CheckChanges(const Facts& f, const State& before, const State& after, const Names& queued) {
-    const bool onlyTaskFiles = std::all_of(before.begin(), before.end(), [&](const auto& e) {
-      return DirOf(e.first) != TaskDir(f) || IsTaskFile(f, e.first, e.second);
-    });
-    for (const auto& [key, entry] : before) {
-      const auto now = after.find(key);
+  // product's lines, the marker and WININIT.INI changed.  Nothing was added
+  // but an empty DOSSTART.BAT, WININIT.INI and the record.  Only what is
+  // left of the product is queued for the next start, never anything in
+  // the Windows directory.  The agent runs again only after a decline.
+  void CheckChanges(const Facts& facts, const State& before, const State& after,
+                    const Names& queued) {
+    const bool taskDirHeldOnlyTaskFiles =
+        std::all_of(before.begin(), before.end(), [&](const auto& other) {
+          return DirOf(other.first) != TaskDir(facts) || IsTaskFile(facts, other.first, other.second);
+        });
+    for (const auto& [item, entry] : before) {
+      const auto now = after.find(item);
       if (now != after.end() && now->second == entry) continue;
       const bool gone = now == after.end();
-      const bool taskDir = U(key) + "\\" == TaskDir(f) && onlyTaskFiles;
-      const bool allowed =
-          entry == "R" ? IsProductLine(f, key)
-                       : (gone && (IsProductFile(f, key, entry) || IsTaskFile(f, key, entry) ||
-                                   taskDir)) ||
-                             U(key) == kMarker || U(key) == kWininit ||
-                             (!gone && U(key) == kBatch && HeadOf(now->second) == HeadOf(entry) &&
-                              BytesOf(now->second) == f.batchAfter);
-      EXPECT_TRUE(allowed && !f.declined) << (gone ? "removed " : "changed ") << key;
+      const bool taskDir = Upper(item) + "\\" == TaskDir(facts) && taskDirHeldOnlyTaskFiles;
+      const bool product = IsProductFile(facts, item, entry) || IsTaskFile(facts, item, entry);
+      const bool batchCleaned = !gone && Upper(item) == kBatch &&
+                                HeadOf(now->second) == HeadOf(entry) &&
+                                BytesOf(now->second) == facts.batchAfter;
+      const bool allowed = entry == "R" ? IsProductRegistryLine(facts, item)
+                                        : (gone && (product || taskDir)) || Upper(item) == kMarker ||
+                                              Upper(item) == kWininit || batchCleaned;
+      EXPECT_TRUE(allowed && !facts.declined) << (gone ? "removed " : "changed ") << item;
     }
-    for (const auto& [key, entry] : after) {
-      EXPECT_TRUE(before.count(key) || U(key) == kWininit || U(key) == kRecord ||
-                  (U(key) == kBatch && entry == "F" + std::string(kHead - 1, ' ')))
-          << "added " << key;
+    for (const auto& [item, entry] : after) {
+      EXPECT_TRUE(before.count(item) || Upper(item) == kWininit || Upper(item) == kRecord ||
+                  (Upper(item) == kBatch && entry == "F" + std::string(kHead - 1, ' ')))
+          << "added " << item;
     }
-    // Only what is left of the product, never in the Windows directory.
     for (const std::string& path : queued) {
       const auto entry = before.find(path);
-      EXPECT_TRUE(entry != before.end() && after.count(path) && !Starts(path, "C:\\WINDOWS\\") &&
-                  (IsProductFile(f, path, entry->second) || IsTaskFile(f, path, entry->second)))
+      EXPECT_TRUE(entry != before.end() && after.count(path) && !StartsWith(path, "C:\\WINDOWS\\") &&
+                  (IsProductFile(facts, path, entry->second) ||
+                   IsTaskFile(facts, path, entry->second)))
           << "queued for restart: " << path;
     }
-    EXPECT_TRUE(!f.declined || Machine().Boxes().empty()) << "a box on the declined path";
-    const sim::SimProcess* agent = Machine().FindProcess(f.installDir + "K-TASKER.EXE");
-    EXPECT_EQ(agent && agent->IsRunning(), f.agent && f.declined) << "the agent";
+    EXPECT_TRUE(!facts.declined || Machine().Boxes().empty()) << "a box on the declined path";
+    const sim::SimProcess* agent = Machine().FindProcess(facts.installDir + "K-TASKER.EXE");
+    EXPECT_EQ(agent && agent->IsRunning(), facts.agentRunning && facts.declined) << "the agent";
     const sim::SimProcess* uninstaller = Machine().FindProcess(testing::kUninstallerPath);
     EXPECT_TRUE(!uninstaller->IsRunning() || uninstaller->SuspendCount() == 0) << "left frozen";
-    EXPECT_LE(Machine().NowMs(), f.answerMs + 70000) << "the run took too long";
+    EXPECT_LE(Machine().NowMs(), facts.answerMs + 70000) << "the run took too long";
   }
 
   // Every item left has its box: a cancelled prompt that names it, or its
   // stage's failure message.  A failure message is shown when, and only
   // when, an item of its stage was left or could not be looked at (a key
-  // that refuses reading, a batch file held open).
-  void CheckBoxes(const Facts& f, const State& after, const Names& queued) {
+  // that refuses reading, a batch file held open).  What was queued for the
+  // next start is told in one notice after them.
+  void CheckBoxes(const Facts& facts, const State& after, const Names& queued) {
     const Names messages = Texts(false);
-    std::set<std::string> cancelled;  // upper-cased
-    for (const std::string& text : Texts(true)) cancelled.insert(U(text));
-    const bool shown8 =
+    std::set<std::string> cancelledPrompts;  // upper-cased
+    for (const std::string& text : Texts(true)) cancelledPrompts.insert(Upper(text));
+    const bool filesFailureShown =
         std::count(messages.begin(), messages.end(), LoadMessage(kMsgFilesFailed)) != 0;
     // Task files cannot be found when the key naming their directory cannot
     // be read; that key's failure is shown.
-    const bool tasksKnown = f.unreadable.count(kItems[1].path) == 0;
-    const bool taskDirEmpty = std::none_of(after.begin(), after.end(), [&](const auto& e) {
-      return DirOf(e.first) == TaskDir(f);
+    const bool taskDirKnown = facts.unreadableKeys.count(kAgentSettings) == 0;
+    const bool taskDirEmpty = std::none_of(after.begin(), after.end(), [&](const auto& other) {
+      return DirOf(other.first) == TaskDir(facts);
     });
-    bool filesLeft = false, registryLeft = f.kwtMissing, programsLeft = false;
-    for (const auto& [key, entry] : after) {
-      registryLeft |= entry == "R" && IsProductLine(f, key);
+    bool filesLeft = false, registryLeft = facts.extensionMissing, programsLeft = false;
+    for (const auto& [item, entry] : after) {
+      registryLeft |= entry == "R" && IsProductRegistryLine(facts, item);
       if (entry == "R") continue;
-      filesLeft |= IsProductFile(f, key, entry) || IsTaskFile(f, key, entry);
-      const bool taskDir = U(key) + "\\" == TaskDir(f) && taskDirEmpty;
-      const bool task = tasksKnown && (taskDir || IsTaskFile(f, key, entry));
+      const bool productFile = IsProductFile(facts, item, entry);
+      filesLeft |= productFile || IsTaskFile(facts, item, entry);
+      const bool taskDir = Upper(item) + "\\" == TaskDir(facts) && taskDirEmpty;
+      const bool task = taskDirKnown && (taskDir || IsTaskFile(facts, item, entry));
       // A directory kept for what it still holds has no box of its own.
-      const bool holding = std::any_of(after.begin(), after.end(),
-                                       [&](const auto& e) { return Starts(e.first, key + "\\"); });
-      if ((IsProductFile(f, key, entry) && !shown8 && !holding) || task) {
+      const bool holding = std::any_of(after.begin(), after.end(), [&](const auto& other) {
+        return StartsWith(other.first, item + "\\");
+      });
+      if ((productFile && !filesFailureShown && !holding) || task) {
         const unsigned prompt = taskDir ? kErrDirectoryNotRemoved : kErrFileNotDeleted;
-        EXPECT_TRUE(cancelled.count(U(FormatMessageText(LoadMessage(prompt), key))))
-            << "left without a box: " << key;
+        EXPECT_TRUE(cancelledPrompts.count(Upper(FormatMessageText(LoadMessage(prompt), item))))
+            << "left without a box: " << item;
       }
     }
-    for (const Item& item : kItems) registryLeft |= item.value && f.unreadable.count(item.path);
-    for (sim::SimProcess* p : Machine().Processes()) {
-      programsLeft |= p->IsRunning() && Starts(p->ImagePath(), f.installDir);
+    for (const RegistryItem& item : kProductItems) {
+      registryLeft |= item.value && facts.unreadableKeys.count(item.key);
+    }
+    for (sim::SimProcess* process : Machine().Processes()) {
+      programsLeft |= process->IsRunning() && StartsWith(process->ImagePath(), facts.installDir);
     }
     const auto batch = after.find(kBatch);
-    const bool batchLeft = batch != after.end() && BytesOf(batch->second) != f.batchAfter;
+    const bool batchLeft = batch != after.end() && BytesOf(batch->second) != facts.batchAfter;
     Names expected;
-    for (const auto& [shown, id] : {std::pair{f.noDialog, kMsgDialogNotCreated},
+    for (const auto& [shown, id] : {std::pair{facts.noStatusWindow, kMsgDialogNotCreated},
                                     {programsLeft, kMsgCloseProgramsFailed},
                                     {registryLeft, kMsgRegistryFailed},
-                                    {batchLeft || f.batchHeld, kMsgBatchFileFailed},
-                                    {shown8 && filesLeft, kMsgFilesFailed},
+                                    {batchLeft || facts.batchHeld, kMsgBatchFileFailed},
+                                    {filesFailureShown && filesLeft, kMsgFilesFailed},
                                     {!queued.empty(), kMsgRemovedAtRestart}}) {
       if (shown) expected.push_back(LoadMessage(id));
     }
     EXPECT_EQ(messages, expected);
-    if (!f.noDialog) CheckFailuresFollowTheirStatus(messages.size() - (queued.empty() ? 0 : 1));
+    if (!facts.noStatusWindow) {
+      CheckFailuresFollowTheirStatus(messages.size() - (queued.empty() ? 0 : 1));
+    }
   }
 
   // A stage's failure box comes after its status and before the next one,
@@ -508,61 +596,65 @@ struct Fault {
 };
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
-sim::KeySwitches& Switches(SimMachine& m, int item) {
-  return m.Registry().Switches(kRoots[kItems[item].root], kItems[item].path);
+// The switches of a product item's key.
+sim::KeySwitches& Switches(SimMachine& machine, const std::string& key) {
+  return machine.Registry().Switches(RootKey(ItemOf(key).root), key);
 }
+constexpr const char* kDriverClass = "ZRP";
+constexpr const char* kStartupList = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kAgentsKey = "Software\\Halvern Software\\K-tasker";
 const std::string kLocked = "C:\\K-WARD\\K-WARD32.EXE";
 
 const Fault kFaults[] = {
-    {"KeyDeletionRefused", [](SimMachine& m) { Switches(m, 8).refuseDeletion = true; },
+    {"KeyDeletionRefused", [](SimMachine& machine) { Switches(machine, kDriverClass).refuseDeletion = true; },
      {kMsgRegistryFailed}, {}},
-    {"AccessDenied", [](SimMachine& m) { Switches(m, 4).refuseFullAccess = true; },
+    {"AccessDenied", [](SimMachine& machine) { Switches(machine, kStartupList).refuseFullAccess = true; },
      {kMsgRegistryFailed}, {}},
-    {"DeletionReportedButNotDone", [](SimMachine& m) { Switches(m, 0).fakeDeletion = true; },
+    {"DeletionReportedButNotDone", [](SimMachine& machine) { Switches(machine, kAgentsKey).fakeDeletion = true; },
      {kMsgRegistryFailed}, {}},
-    {"DiskFullWhileSavingDosstart", [](SimMachine& m) { m.Files().FillUpAfter(4); },
+    {"DiskFullWhileSavingDosstart", [](SimMachine& machine) { machine.Files().FillUpAfter(4); },
      {kMsgBatchFileFailed}, {}},
-    {"BoxesThatCannotBeShown", [](SimMachine& m) {
+    {"BoxesThatCannotBeShown", [](SimMachine& machine) {
        // Not shown, none of them; past a hundred the run would never end.
-       m.SetBoxAnswerer([&m](const sim::SimMessageBox&) {
-         return m.Boxes().size() < 100 ? 0 : kIdCancel;
+       machine.SetBoxAnswerer([&machine](const sim::SimMessageBox&) {
+         return machine.Boxes().size() < 100 ? 0 : kIdCancel;
        });
-       m.Files().Hold("C:\\K-WARD\\ZRP.VXD", "user");
-       Switches(m, 8).refuseDeletion = true;
+       machine.Files().Hold("C:\\K-WARD\\ZRP.VXD", "user");
+       Switches(machine, kDriverClass).refuseDeletion = true;
      }, {kMsgRegistryFailed, kMsgRemovedAtRestart}, {"C:\\K-WARD\\ZRP.VXD"}},
-    {"UninstallerCrashesWhileFrozen", [](SimMachine& m) {
+    {"UninstallerCrashesWhileFrozen", [](SimMachine& machine) {
        testing::UninstallerScript crashing;
        crashing.crashesWhileFrozen = true;
-       testing::InstallUninstaller(m, crashing);
+       testing::InstallUninstaller(machine, crashing);
      }, {}, {}},
     // It closes its window but never ends.
-    {"ProgramNeverLetsGoOfItsFile", [](SimMachine& m) {
-       m.FindProcess(kLocked)->Exit();
-       RunProductProgram(m, kLocked, {"K-WARD Professional", {kLocked}, 3600000});
+    {"ProgramNeverLetsGoOfItsFile", [](SimMachine& machine) {
+       machine.FindProcess(kLocked)->Exit();
+       RunProductProgram(machine, kLocked, {"K-WARD Professional", {kLocked}, 3600000});
      }, {kMsgCloseProgramsFailed, kMsgRemovedAtRestart}, {kLocked}},
     {"FileReappearsAfterDeletion",
-     [](SimMachine& m) { m.Files().RestoreAfterRemoval("C:\\K-WARD\\DATA.DAT"); },
+     [](SimMachine& machine) { machine.Files().RestoreAfterRemoval("C:\\K-WARD\\DATA.DAT"); },
      {kMsgRemovedAtRestart}, {"C:\\K-WARD\\DATA.DAT"}},
-    {"MarkerReappearsAfterDeletion", [](SimMachine& m) { m.Files().RestoreAfterRemoval(kMarker); },
+    {"MarkerReappearsAfterDeletion", [](SimMachine& machine) { machine.Files().RestoreAfterRemoval(kMarker); },
      {kMsgFilesFailed, kMsgRemovedAtRestart}, {}},
     // The installation directory is the task directory: its read-only task
     // file, the user's to decide, is asked about by the emptying alone.
-    {"TaskDirIsTheInstallDir", [](SimMachine& m) {
-       m.Registry().SetString(kRoots[1], kItems[1].path, "TaskLocation", "C:\\K-WARD\\");
-       m.Files().AddFile("C:\\K-WARD\\OLD.KWT");
-       m.Files().SetReadOnly("C:\\K-WARD\\OLD.KWT", true);
+    {"TaskDirIsTheInstallDir", [](SimMachine& machine) {
+       machine.Registry().SetString(kHkeyCurrentUser, kAgentSettings, "TaskLocation", "C:\\K-WARD\\");
+       machine.Files().AddFile("C:\\K-WARD\\OLD.KWT");
+       machine.Files().SetReadOnly("C:\\K-WARD\\OLD.KWT", true);
      }, {kMsgRemovedAtRestart}, {"C:\\K-WARD\\OLD.KWT"}},
     // What is left cannot be queued for the next start: on NT without an
     // administrator's rights, on 95 when WININIT.INI cannot be saved.
-    {"NotAnAdministrator", [](SimMachine& m) {
-       m.SetAdministrator(false);
-       m.Files().Hold("C:\\K-WARD\\KWSHEXT.DLL", "the shell");
+    {"NotAnAdministrator", [](SimMachine& machine) {
+       machine.SetAdministrator(false);
+       machine.Files().Hold("C:\\K-WARD\\KWSHEXT.DLL", "the shell");
      }, {kMsgFilesFailed}, {"C:\\K-WARD\\KWSHEXT.DLL"}},
-    {"WininitCannotBeSaved", [](SimMachine& m) {
-       m.BecomeWindows95();
-       m.Files().AddFile(kWininit, kOthersRenames[0]);
-       m.Files().SetReadOnly(kWininit, true);
-       m.Files().Hold("C:\\K-WARD\\KWSHEXT.DLL", "the shell");
+    {"WininitCannotBeSaved", [](SimMachine& machine) {
+       machine.BecomeWindows95();
+       machine.Files().AddFile(kWininit, kOthersRenames[0]);
+       machine.Files().SetReadOnly(kWininit, true);
+       machine.Files().Hold("C:\\K-WARD\\KWSHEXT.DLL", "the shell");
      }, {kMsgFilesFailed}, {"C:\\K-WARD\\KWSHEXT.DLL"}},
 };
 

@@ -15,23 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/footprint.h"
 #include "trace.h"
 
 namespace {
 
-struct Program {
-  const char* exe_name;  // upper case, as compared with our own file name
-  const char* title;
-  const char* files[3];  // held files, relative to our own directory
-};
-
-const Program kPrograms[] = {
-    {"K-TASKER.EXE", "K-Tasker", {"ACTIVITY.dll", nullptr, nullptr}},
-    {"K-WARD32.EXE", "K-WARD Professional", {"K-WARD32.EXE", nullptr, nullptr}},
-    {"ZRP95.EXE", "ZRP for Windows 95", {"ZRP95.EXE", "ZRPENG.DLL", nullptr}},
-    // The system shell with the product's shell extension loaded in it.
-    {"KWSHELL.EXE", "K-WARD Shell Stand-in", {"NWCALLS.DLL", "KWSHEXT.DLL", nullptr}},
-};
+// The programs it plays, their window titles and held files: the product's
+// footprint, where the tests read them too.
+using kw::footprint::Program;
 
 const char kWindowClass[] = "KWProductStandIn";
 const UINT_PTR kShownTimer = 1;
@@ -60,8 +51,7 @@ int Finish(int code) {
 }
 
 void HoldFiles(const Program& program, const std::string& directory) {
-  for (const char* file : program.files) {
-    if (file == nullptr) break;
+  for (const std::string& file : kw::footprint::HeldBy(program)) {
     const std::string path = directory + "\\" + file;
     // No sharing at all: while we run, nobody can open, replace or delete
     // the file, which is what a running program does to its own files.
@@ -181,8 +171,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                        "\tcwd=" + standin::CurrentDirectory());
 
   const Program* program = nullptr;
-  for (const Program& candidate : kPrograms) {
-    if (g.name == candidate.exe_name) program = &candidate;
+  for (const Program& candidate : kw::footprint::kPrograms) {
+    if (g.name == candidate.file) program = &candidate;
   }
   if (program == nullptr) {
     Trace("unknown-name", g.name);

@@ -1,0 +1,125 @@
+// The product's footprint (footprint.def) as C++ tables, for the unit and
+// property tests on the simulated machine and for the Windows test programs,
+// stand-ins and bench alike: plain data and the standard library only.
+#ifndef KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
+#define KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
+
+#include <string>
+#include <vector>
+
+namespace kw::footprint {
+
+struct File {
+  const char* name;  // below the installation directory
+  const char* role;  // "uninstall", "logged" or "runtime"
+};
+struct Program {
+  const char* file;
+  const char* title;
+  const char* held;  // blank-separated, below the installation directory
+  const char* runs;  // "both", "95" or "shell"
+};
+struct Key {
+  const char* root;  // "HKCU", "HKLM" or "HKCR"
+  const char* path;
+  const char* role;  // "tree", "company", "class" or "logged"
+};
+struct Value {
+  const char* root;
+  const char* key;
+  const char* name;  // "" the key's unnamed value
+  const char* data;  // with <dir> and <tasks>
+  const char* role;  // "in key", "alone" or "logged"
+};
+struct BatchLine {
+  const char* text;
+  const char* role;  // "guard" (it goes) or "user"
+};
+struct NeighbourFile {
+  const char* path;
+  const char* why;
+};
+struct NeighbourValue {
+  const char* root;
+  const char* key;
+  const char* name;
+  const char* data;
+  const char* why;
+};
+
+#define KW_PLACE(name, path) {name, path},
+inline constexpr const char* kPlaces[][2] = {
+#include "tests/support/footprint.def"
+};
+#define KW_FILE(name, role) {name, role},
+inline constexpr File kFiles[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_TASK_FILE(name) name,
+inline constexpr const char* kTaskFiles[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_PROGRAM(file, title, held, runs) {file, title, held, runs},
+inline constexpr Program kPrograms[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_KEY(root, key, role) {root, key, role},
+inline constexpr Key kKeys[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_VALUE(root, key, name, data, role) {root, key, name, data, role},
+inline constexpr Value kValues[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_BATCH_LINE(text, role) {text, role},
+inline constexpr BatchLine kBatchLines[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_NEIGHBOUR_FILE(path, why) {path, why},
+inline constexpr NeighbourFile kNeighbourFiles[] = {
+#include "tests/support/footprint.def"
+};
+#define KW_NEIGHBOUR_VALUE(root, key, name, data, why) {root, key, name, data, why},
+inline constexpr NeighbourValue kNeighbourValues[] = {
+#include "tests/support/footprint.def"
+};
+
+// A place by its name ("install", "tasks", "marker").
+inline std::string Place(const std::string& name) {
+  for (const auto& place : kPlaces) {
+    if (name == place[0]) return place[1];
+  }
+  return std::string();
+}
+
+inline bool Is(const char* role, const char* wanted) { return std::string(role) == wanted; }
+
+// A value's data with the installation and task directories put in.
+inline std::string Expand(std::string text, const std::string& installDir = Place("install"),
+                          const std::string& taskDir = Place("tasks")) {
+  for (const auto& [mark, with] : {std::pair{"<dir>", installDir}, {"<tasks>", taskDir}}) {
+    for (std::string::size_type at; (at = text.find(mark)) != std::string::npos;) {
+      text.replace(at, std::string(mark).size(), with);
+    }
+  }
+  return text;
+}
+
+// The files a program holds open.
+inline std::vector<std::string> HeldBy(const Program& program) {
+  std::vector<std::string> names;
+  std::string name;
+  for (const char* at = program.held;; ++at) {
+    if (*at == ' ' || *at == '\0') {
+      if (!name.empty()) names.push_back(name);
+      name.clear();
+      if (*at == '\0') return names;
+    } else {
+      name += *at;
+    }
+  }
+}
+
+}  // namespace kw::footprint
+
+#endif  // KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
