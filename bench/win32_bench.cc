@@ -554,7 +554,7 @@ void InstallProduct(const std::string& tools) {
   CopyFileA((tools + "\\tools\\standins\\uninst_standin.exe").c_str(), (windows + "\\Uninst.exe").c_str(),
             FALSE);
   for (const footprint::Value& value : footprint::kValues) {
-    if (footprint::Is(value.role, "logged")) continue;
+    if (footprint::RemovedByTheLog(value)) continue;
     const HKEY root = value.root == std::string("HKCU")   ? HKEY_CURRENT_USER
                       : value.root == std::string("HKLM") ? HKEY_LOCAL_MACHINE
                                                           : HKEY_CLASSES_ROOT;

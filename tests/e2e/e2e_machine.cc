@@ -360,7 +360,7 @@ void InstallProduct(const ProductLayout& layout) {
   // first of them locates the product.
   for (const footprint::Value& value : footprint::kValues) {
     const bool locating = &value == &footprint::kValues[0];
-    if (footprint::Is(value.role, "logged") || !(locating ? layout.registerLocation : layout.registryItems)) {
+    if (footprint::RemovedByTheLog(value) || !(locating ? layout.registerLocation : layout.registryItems)) {
       continue;
     }
     SetString(value.root, value.key, value.name, footprint::Expand(value.data, dir, kTaskDir));

@@ -94,6 +94,21 @@ inline std::string Place(const std::string& name) {
 
 inline bool Is(const char* role, const char* wanted) { return std::string(role) == wanted; }
 
+// Whether the setup-log uninstaller removes the value, by its log: it is
+// logged itself, or lies in a logged key.
+inline bool RemovedByTheLog(const Value& value) {
+  if (Is(value.role, "logged")) return true;
+  for (const Key& key : kKeys) {
+    const std::string path = key.path;
+    const std::string below = value.key;
+    if (Is(key.role, "logged") && std::string(key.root) == value.root &&
+        (below == path || below.rfind(path + "\\", 0) == 0)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A value's data with the installation and task directories put in.
 inline std::string Expand(std::string text, const std::string& installDir = Place("install"),
                           const std::string& taskDir = Place("tasks")) {

@@ -204,7 +204,7 @@ void BuildRegistry(SimMachine& machine, Dice& dice, Facts& facts) {
   }
   for (const footprint::Value& value : footprint::kValues) {
     // The setup-log uninstaller's: KWUNINST must leave them to it.
-    if (footprint::Is(value.role, "logged")) {
+    if (footprint::RemovedByTheLog(value)) {
       registry.SetString(RootKey(value.root), value.key, value.name,
                          footprint::Expand(value.data, facts.installDir, facts.taskDir));
     }
