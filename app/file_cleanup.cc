@@ -93,9 +93,12 @@ class LeftoverQueue {
   }
 
   // What is left in a directory of the installation, its subdirectories
-  // first.  True when everything in it was queued, so that the directory
-  // itself can be, where the system removes directories when it starts.
-  bool DirectoryContents(const std::string& directory) {
+  // first: the files the emptying asked the user about and could not
+  // delete.  What it never reached, because it stopped before, is left as
+  // it is: the stage has failed and said so.  True when everything in the
+  // directory was queued, so that the directory itself can be, where the
+  // system removes directories when it starts.
+  bool DirectoryContents(const std::string& directory, CFileManagement& emptying) {
     bool allQueued = true;
     for (const FindEntry& entry : Listing(directory)) {
       const std::string path = directory + "\\" + entry.name;
@@ -103,7 +106,7 @@ class LeftoverQueue {
         CRunRecord::Note("directory: kept " + path + " (a link to another directory)");
         allQueued = false;
       } else if (entry.IsDirectory()) {
-        const bool emptied = DirectoryContents(path);
+        const bool emptied = DirectoryContents(path, emptying);
         if (emptied && m_queue.TakesDirectories()) {
           allQueued = Queue("directory", path) && allQueued;
         } else {
@@ -114,8 +117,11 @@ class LeftoverQueue {
       } else if (EqualsNoCase(entry.name, kUninstallProgram) || EqualsNoCase(entry.name, kInstallLog)) {
         CRunRecord::Note("file: kept " + path + " (the setup-log uninstaller removes it)");
         allQueued = false;
-      } else {
+      } else if (emptying.IsExcluded(path)) {  // its retry cancelled, or no answer
         allQueued = Queue("file", path) && allQueued;
+      } else {
+        CRunRecord::Note("file: kept " + path + " (not reached)");
+        allQueued = false;
       }
     }
     return allQueued;
@@ -191,11 +197,11 @@ bool CUninstallApp::RemoveProductFiles(const CTrimString& taskDir) {
     CRunRecord::Note("directory: kept " + m_strInstallDir + " (" + kUninstallProgram +
                      " is not in it: not the product's)");
   }
-  return QueueLeftovers(separateTaskDir ? taskDir : CTrimString(), ours) && ours && emptied &&
-         markerGone;
+  const bool queued = QueueLeftovers(separateTaskDir ? taskDir : CTrimString(), ours ? &files : nullptr);
+  return queued && ours && emptied && markerGone;
 }
 
-bool CUninstallApp::QueueLeftovers(const CTrimString& taskDir, bool installDirIsOurs) {
+bool CUninstallApp::QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying) {
   LeftoverQueue leftovers(Os().WindowsDirectory());
   CFileManagementPrompt files;
   if (!taskDir.empty()) {
@@ -210,10 +216,10 @@ bool CUninstallApp::QueueLeftovers(const CTrimString& taskDir, bool installDirIs
     }
   }
   if (files.IsThere(kMarkerFile)) leftovers.File(kMarkerFile);
-  if (installDirIsOurs) {
+  if (emptying != nullptr) {
     CTrimString installDir = m_strInstallDir;
     installDir.StripTrailingBackslashes();
-    leftovers.DirectoryContents(installDir);
+    leftovers.DirectoryContents(installDir, *emptying);
   }
   const bool allQueued = leftovers.Commit();
   m_nQueuedForRestart = leftovers.Count();

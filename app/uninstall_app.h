@@ -10,6 +10,8 @@
 
 namespace kw {
 
+class CFileManagement;
+
 class CUninstallApp : public CWinApp {
  public:
   CUninstallApp() = default;
@@ -57,8 +59,10 @@ class CUninstallApp : public CWinApp {
   // one inside it.
   static bool IsUsableInstallDir(const CTrimString& directory);
   // After the file stage: queues what is left of the product for deletion
-  // when Windows next starts.  False when anything could not be queued.
-  bool QueueLeftovers(const CTrimString& taskDir, bool installDirIsOurs);
+  // when Windows next starts: the task files and the marker left, and, when
+  // the installation directory was emptied (by emptying), the files whose
+  // deletion it gave up.  False when anything could not be queued.
+  bool QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying);
 
   CTrimString m_strInstallDir;
   int m_bAgentWasRunning = 0;

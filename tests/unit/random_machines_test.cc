@@ -103,14 +103,18 @@ const RegistryItem kLookalikes[] = {
     {"HKCR", "CLSID\\{00000000-other}\\Server", "", ""},
     {"HKCU", "Software\\Other Vendor\\ K-WARD32 ", "Path ", ""}};
 
-// Names that no ANSI path reaches ("DATA.DAT " would reach "DATA.DAT") and,
-// with the long ones, paths too long for the ANSI calls.
-const Names kDirNames = {"SUB", "Deep Dir", " LEAD", ".config", "K-WARD", std::string(60, 'L'),
-                         "Dot.", "Blank "};
+// Names of files and directories; the long ones make paths too long for the
+// ANSI calls.  Now and then a name that no ANSI path reaches ("DATA.DAT "
+// would reach "DATA.DAT").
+const Names kDirNames = {"SUB", "Deep Dir", " LEAD", ".config", "K-WARD", std::string(60, 'L')};
 const Names kFileNames = {"DATA.DAT", "kwuninst.exe", "Deisl1.Isu", " lead.txt", ".profile",
                           "OLD.KWT", "K-WARD.SYS", "~KWN0000.TMP", "a.b.c", "SIGS.DAT",
-                          "README.TXT", "UPDATE.EXE", "LOG.TXT", "DATA.DAT ", "kwuninst.exe.",
-                          std::string(54, 'F') + ".DAT"};
+                          "README.TXT", "UPDATE.EXE", "LOG.TXT", std::string(54, 'F') + ".DAT"};
+const Names kUnreachableDirNames = {"Dot.", "Blank "};
+const Names kUnreachableFileNames = {"DATA.DAT ", "kwuninst.exe."};
+std::string PickName(Dice& dice, const Names& names, const Names& unreachable) {
+  return dice.Pick(dice.Chance(0.04) ? unreachable : names);
+}
 const Names kKeyNames = {"Settings", " Lead", "Trail ", "K-WARD32", "A\\B\\C\\D"};
 Names BatchLines(const char* role) {
   Names lines;
@@ -160,9 +164,10 @@ void AddTree(SimMachine& machine, Dice& dice, const std::string& dir, int files)
     std::string path = dir;
     // Seven levels down is one too deep for the emptying.
     for (int depth = dice.Chance(0.03) ? 7 : dice.Below(4) - 1; depth > 0; --depth) {
-      path += dice.Pick(kDirNames) + "\\";
+      path += PickName(dice, kDirNames, kUnreachableDirNames) + "\\";
     }
-    AddFile(machine, dice, path + dice.Pick(kFileNames), "data " + std::to_string(i));
+    AddFile(machine, dice, path + PickName(dice, kFileNames, kUnreachableFileNames),
+            "data " + std::to_string(i));
   }
 }
 
