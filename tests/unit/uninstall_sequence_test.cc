@@ -3,6 +3,7 @@
 // the product's programs, and how the stages' failures are shown.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <limits>
 
 #include "app/uninstall_app.h"
@@ -20,72 +21,6 @@ constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95";
 
 std::string InInstallDir(const std::string& name) { return kInstallDir + name; }
-
-// The record of TheRecordOfAStandardRun, line by line.
-const char* const kStandardRecord[] = {
-    "run: started",
-    "installation: C:\\K-WARD\\ (from HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\SessionManager\\KnownVxds, value \"ZRP\")",
-    "agent: \"K-Tasker\" asked to close",
-    "file: C:\\K-WARD\\ACTIVITY.dll let go",
-    "uninstaller: started C:\\WINDOWS\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU",
-    "uninstaller: frozen, the user agreed",
-    "program: \"K-WARD Professional\" not running",
-    "file: C:\\K-WARD\\K-WARD32.EXE let go",
-    "file: C:\\K-WARD\\NWCALLS.dll let go",
-    "file: C:\\K-WARD\\NWCALLS.DLL let go",
-    "file: C:\\K-WARD\\KWSHEXT.DLL still in use",
-    "stage \"Closing down the K-WARD programs . . . \": done",
-    "registry: task directory \"C:\\K-WARD\\TASKS\\\" (HKEY_CURRENT_USER\\Software\\Halvern Software\\K-WARD32 [TaskLocation])",
-    "registry: absent HKEY_CURRENT_USER\\Software\\Halvern Software\\K-tasker",
-    "registry: removed HKEY_CURRENT_USER\\Software\\Halvern Software\\K-WARD32",
-    "registry: removed HKEY_CURRENT_USER\\Software\\Halvern Software",
-    "registry: absent HKEY_CURRENT_USER\\Software\\Halvern Software Systems, Inc.\\K-WARD Professional for Windows 95",
-    "registry: absent HKEY_CURRENT_USER\\Software\\Halvern Software Systems, Inc.",
-    "registry: removed HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs [ZRP]",
-    "registry: absent HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run [ZRP95]",
-    "registry: absent HKEY_CLASSES_ROOT\\KWARD.DOCUMENT",
-    "registry: absent HKEY_CLASSES_ROOT\\kwt_auto_file",
-    "registry: absent HKEY_CLASSES_ROOT\\CLSID\\{5d1c3a70-4e2f-11d0-8c6a-00a0c9b2e417}",
-    "registry: absent HKEY_CLASSES_ROOT\\ZRP",
-    "registry: absent HKEY_CLASSES_ROOT\\*\\shellex\\ContextMenuHandlers\\KWardMenu",
-    "registry: absent HKEY_CLASSES_ROOT\\Folder\\shellex\\ContextMenuHandlers\\KWardMenu",
-    "registry: absent HKEY_CLASSES_ROOT\\*\\shellex\\ContextMenuHandlers []",
-    "registry: absent HKEY_CLASSES_ROOT\\Folder\\shellex\\ContextMenuHandlers []",
-    "registry: removed HKEY_CLASSES_ROOT\\.KWT",
-    "stage \"Removing registry items . . . \": done",
-    "DOSSTART.BAT: removed line \"C:\\K-WARD\\SENTRYX.EXE\"",
-    "stage \"Removing Sentryx from DOSSTART.BAT . . . \": done",
-    "file: removed C:\\K-WARD\\TASKS\\DAILY.KWT",
-    "directory: removed C:\\K-WARD\\TASKS",
-    "file: removed C:\\K-WARD.SYS",
-    "file: removed C:\\K-WARD\\QUARANT\\INFECTED.VIR",
-    "directory: removed C:\\K-WARD\\QUARANT",
-    "file: removed C:\\K-WARD\\LOGS\\1997-03\\SCAN0301.LOG",
-    "directory: removed C:\\K-WARD\\LOGS\\1997-03",
-    "file: removed C:\\K-WARD\\LOGS\\SCAN.LOG",
-    "directory: removed C:\\K-WARD\\LOGS",
-    "file: removed C:\\K-WARD\\DEFS\\VIRSIG.NEW",
-    "file: removed C:\\K-WARD\\DEFS\\VIRSIG.DAT",
-    "directory: removed C:\\K-WARD\\DEFS",
-    "file: removed C:\\K-WARD\\ZRPENG.DLL",
-    "file: removed C:\\K-WARD\\ZRP95.EXE",
-    "file: removed C:\\K-WARD\\ZRP.VXD",
-    "file: removed C:\\K-WARD\\SENTRYX.EXE",
-    "file: removed C:\\K-WARD\\README.TXT",
-    "file: removed C:\\K-WARD\\NWCALLS.DLL",
-    "box \"File Management Prompt Error!\": The file C:\\K-WARD\\KWSHEXT.DLL failed to be deleted. -> Cancel",
-    "file: kept C:\\K-WARD\\KWSHEXT.DLL (cancelled)",
-    "file: removed C:\\K-WARD\\KWSCAN.LOG",
-    "file: removed C:\\K-WARD\\KWARD.INI",
-    "file: removed C:\\K-WARD\\K-WARD32.EXE",
-    "file: removed C:\\K-WARD\\K-TASKER.EXE",
-    "file: removed C:\\K-WARD\\ACTIVITY.dll",
-    "file: kept C:\\K-WARD\\DEISL1.ISU (the setup-log uninstaller removes it)",
-    "file: queued for restart C:\\K-WARD\\KWSHEXT.DLL",
-    "file: kept C:\\K-WARD\\KWUNINST.EXE (the setup-log uninstaller removes it)",
-    "stage \"Removing K-WARD files . . .\": done",
-    "box \"K-WARD Uninstall\": Some K-WARD files are in use and will be removed when Windows restarts. Please restart your computer before you install K-WARD again. -> OK",
-    "run: ended"};
 
 class UninstallSequenceTest : public testing::SimTest {
  protected:
@@ -343,10 +278,11 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
   EXPECT_EQ(Machine().CurrentDirectory(), "C:\\");
 }
 
-// The record of a run on the standard machine: the product as installed,
-// its agent running, its task file and marker, the guard in DOSSTART.BAT,
-// its shell extension held by the shell, and a user who agrees and cancels
-// the prompt about that file, which is then queued for the next start.
+// The record of a run on the standard machine, line by line as in
+// standard_record.txt: the product as installed, its agent running, its task
+// file and marker, the guard in DOSSTART.BAT, its shell extension held by
+// the shell, and a user who agrees and cancels the prompt about that file,
+// which is then queued for the next start.
 TEST_F(UninstallSequenceTest, TheRecordOfAStandardRun) {
   UninstallerScript script;
   InstallProduct(&script);
@@ -360,10 +296,10 @@ TEST_F(UninstallSequenceTest, TheRecordOfAStandardRun) {
     return (box.style & 0xF) == kMbRetryCancel ? kIdCancel : kIdOk;
   });
   CUninstallApp().InitInstance();
-  const std::string record = Files().Content("C:\\WINDOWS\\TEMP\\KWUNINST.LOG");
+  std::ifstream table(KW_TESTS_DIR "/unit/standard_record.txt");
   std::string expected;
-  for (const char* line : kStandardRecord) expected += std::string(line) + "\r\n";
-  EXPECT_EQ(record, expected);
+  for (std::string line; std::getline(table, line);) expected += line + "\r\n";
+  EXPECT_EQ(Files().Content("C:\\WINDOWS\\TEMP\\KWUNINST.LOG"), expected);
 }
 
 }  // namespace
