@@ -146,7 +146,6 @@ struct FindEntry {
 enum class FileOpenMode {
   kReadExisting,         // open an existing file for reading
   kReadCreateIfMissing,  // as above, creating an empty file when missing
-  kReadWriteTruncate,    // open for reading and writing, emptied (created when missing)
   kReadWriteCreateNew,   // a new file for reading and writing; fails when the name exists
 };
 
@@ -311,7 +310,6 @@ class Platform {
   virtual std::string ShortPath(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.
   virtual bool ChangeDirectory(const std::string& path) = 0;
-  virtual std::string CurrentDirectory() = 0;
 };
 
 // The platform the program talks to.  In the Windows build this is the real

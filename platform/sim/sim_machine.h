@@ -276,7 +276,6 @@ class SimMachine : public Platform {
   bool DeleteAtRestart(const std::string& path) override;
   std::string ShortPath(const std::string& path) override { return m_files.ShortPath(path); }
   bool ChangeDirectory(const std::string& path) override;
-  std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }
 
  private:
   friend class SimProcess;

@@ -327,7 +327,7 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
   for (int i = 1; i < 6; ++i) EXPECT_LT(order[i - 1], order[i]) << i;
   EXPECT_GE(order[0], 0);
   EXPECT_EQ(Index("Uninst.exe: removes entry"), -1);
-  EXPECT_EQ(Machine().CurrentDirectory(), "C:\\");
+  EXPECT_EQ(Files().CurrentDirectory(), "C:\\");
 }
 
 // The record of a run on the standard machine: the product as installed,
