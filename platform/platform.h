@@ -119,12 +119,13 @@ struct FileHandle {
 };
 
 // What CreateProcess hands back: the handles stay open for as long as the
-// caller keeps them (the port never closes them behind its back).
+// caller keeps them (the port never closes them behind its back).  Nothing
+// reads the process handle, yet while it is open the process id cannot pass
+// to another process, and the program follows the process by that id.
 struct ProcessInfo {
   std::uintptr_t process = 0;
   std::uintptr_t thread = 0;
   std::uint32_t processId = 0;
-  std::uint32_t threadId = 0;
 };
 
 enum class ShowState {

@@ -39,17 +39,14 @@ void SimProgram::OnCloseRequest(SimProcess& self, WindowHandle window) {
   self.Exit();
 }
 
-SimProcess::SimProcess(SimMachine& machine, std::uint32_t id, std::uint32_t threadId,
-                       std::string imagePath, std::string commandLine,
-                       std::string currentDirectory, ShowState show, std::int64_t startedAtMs)
+SimProcess::SimProcess(SimMachine& machine, std::uint32_t id, std::string imagePath,
+                       std::string commandLine, std::string currentDirectory, ShowState show)
     : m_machine(machine),
       m_id(id),
-      m_threadId(threadId),
       m_imagePath(std::move(imagePath)),
       m_commandLine(std::move(commandLine)),
       m_currentDirectory(std::move(currentDirectory)),
-      m_show(show),
-      m_startedAtMs(startedAtMs) {}
+      m_show(show) {}
 
 WindowHandle SimProcess::OpenWindow(const std::string& title) {
   const WindowHandle window = m_machine.NewWindow(title, m_id);
@@ -260,8 +257,8 @@ bool SimMachine::StartProcess(const std::string& commandLine, const std::string&
   }
   const std::uint32_t id = m_nextProcessId;
   m_nextProcessId += 4;
-  auto process = std::make_unique<SimProcess>(*this, id, id + 2, path, commandLine,
-                                              m_files.FullPath(currentDirectory), show, m_nowMs);
+  auto process = std::make_unique<SimProcess>(*this, id, path, commandLine,
+                                              m_files.FullPath(currentDirectory), show);
   process->m_program = m_programs[Upper(path)]();
   SimProcess& started = *process;
   m_processes.push_back(std::move(process));
@@ -269,7 +266,6 @@ bool SimMachine::StartProcess(const std::string& commandLine, const std::string&
   info->process = kProcessHandleBase + id;
   info->thread = kThreadHandleBase + id;
   info->processId = id;
-  info->threadId = id + 2;
   started.m_program->OnStart(started);
   return true;
 }

@@ -90,19 +90,16 @@ struct SimEvent {
 
 class SimProcess {
  public:
-  SimProcess(SimMachine& machine, std::uint32_t id, std::uint32_t threadId,
-             std::string imagePath, std::string commandLine, std::string currentDirectory,
-             ShowState show, std::int64_t startedAtMs);
+  SimProcess(SimMachine& machine, std::uint32_t id, std::string imagePath,
+             std::string commandLine, std::string currentDirectory, ShowState show);
 
   std::uint32_t Id() const { return m_id; }
-  std::uint32_t ThreadId() const { return m_threadId; }
   const std::string& ImagePath() const { return m_imagePath; }
   const std::string& CommandLine() const { return m_commandLine; }
   const std::string& CurrentDirectory() const { return m_currentDirectory; }
   ShowState Show() const { return m_show; }
   bool IsRunning() const { return m_running; }
   int SuspendCount() const { return m_suspendCount; }
-  std::int64_t StartedAtMs() const { return m_startedAtMs; }
   // How long the main thread has been allowed to run: suspended time does
   // not count, so a frozen program does no work.
   std::int64_t RunTimeMs() const { return m_runTimeMs; }
@@ -123,12 +120,10 @@ class SimProcess {
   friend class SimMachine;
   SimMachine& m_machine;
   std::uint32_t m_id;
-  std::uint32_t m_threadId;
   std::string m_imagePath;
   std::string m_commandLine;
   std::string m_currentDirectory;
   ShowState m_show;
-  std::int64_t m_startedAtMs;
   std::int64_t m_runTimeMs = 0;
   std::int64_t m_exitedAtMs = -1;
   bool m_running = true;

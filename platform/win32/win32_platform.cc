@@ -131,7 +131,6 @@ bool Win32Platform::StartProcess(const std::string& commandLine,
   info->process = FromHandle(process.hProcess);
   info->thread = FromHandle(process.hThread);
   info->processId = process.dwProcessId;
-  info->threadId = process.dwThreadId;
   return true;
 }
 
