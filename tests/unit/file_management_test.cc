@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uninstall_app.h"
 #include "components/file_management_prompt.h"
 #include "components/message_catalogue.h"
 #include "tests/support/sim_test.h"
@@ -247,7 +248,7 @@ TEST_F(FileManagementTest, WhatNoPathReachesIsAskedAbout) {
     const Paths before = OnDrive();
     const std::size_t boxes = Machine().Boxes().size();
     Machine().AnswerNextBox(kIdCancel);
-    EXPECT_FALSE(testing::LocatedApp().RemoveProductFiles(""));
+    EXPECT_FALSE(CUninstallApp(testing::kInstallDir).RemoveProductFiles(""));
     ASSERT_EQ(Machine().Boxes().size(), boxes + 1);
     const unsigned prompt = c.isFile ? kErrFileNotDeleted : kErrDirectoryNotRemoved;
     EXPECT_EQ(Machine().Boxes().back().text, FormatMessageText(LoadMessage(prompt), c.odd));
@@ -281,7 +282,7 @@ TEST_F(FileManagementTest, AnInstallDirWithoutTheUninstallProgramIsNotEmptied) {
     Files().AddFile(file);
   }
   const Paths before = OnDrive();
-  EXPECT_FALSE(testing::LocatedApp().RemoveProductFiles("C:\\TASKS\\"));
+  EXPECT_FALSE(CUninstallApp(testing::kInstallDir).RemoveProductFiles("C:\\TASKS\\"));
   EXPECT_EQ(GoneSince(before), (Paths{"C:\\K-WARD.SYS", "C:\\TASKS", "C:\\TASKS\\A.KWT"}));
 }
 

@@ -12,7 +12,6 @@ namespace kw {
 namespace {
 
 using testing::kInstallDir;
-using testing::LocatedApp;
 using testing::ProductProgramScript;
 using testing::UninstallerScript;
 
@@ -209,7 +208,7 @@ TEST_F(UninstallSequenceTest, ClosingTheProductsPrograms) {
     if (row.heldLibrary != nullptr) Files().Hold(InInstallDir(row.heldLibrary), "the shell");
     if (row.missingLibrary != nullptr) Files().RemoveFile(InInstallDir(row.missingLibrary));
     const int before = m.PauseCount();
-    EXPECT_EQ(LocatedApp().CloseProductPrograms(), row.succeeds);
+    EXPECT_EQ(CUninstallApp(kInstallDir).CloseProductPrograms(), row.succeeds);
     EXPECT_EQ(m.PauseCount() - before, row.pauses);
     EXPECT_FALSE(mainProgram->IsRunning());
     EXPECT_EQ(resident->IsRunning(), !row.windows95);
