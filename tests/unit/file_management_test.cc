@@ -120,7 +120,7 @@ TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
   Files().AddFile("C:\\K-WARD\\BUSY");
   Files().Hold("C:\\K-WARD\\BUSY", "another program");
   for (const std::vector<Wait>& run : runs) {
-    CFileManagement::ResetWaitBudget();
+    CFileManagement::ResetWaitBudgetForTesting();
     Files().AddFile("C:\\K-WARD\\LATE");
     testing::ProductProgramScript holder{"Holder", {"C:\\K-WARD\\LATE"}};
     holder.releaseAtMs = 20000;
@@ -158,7 +158,7 @@ TEST_F(FileManagementTest, SixLevelsBelowAreEmptiedSevenStopBeforeTouchingAnythi
     // 141: the last level had no subdirectory.
     EXPECT_EQ(ErrorOf(m_files).substr(0, 3), levelsBelow == 6 ? "141" : "122");
     EXPECT_EQ(GoneSince(before).size(), levelsBelow == 6 ? 2u * 7 - 1 : 0u);
-    EXPECT_EQ(CFileManagementPrompt::CurrentDepth(), 0);
+    EXPECT_EQ(CFileManagementPrompt::CurrentDepthForTesting(), 0);
   }
 }
 
@@ -175,7 +175,7 @@ TEST_F(FileManagementTest, ACancelledFileStopsTheEmptyingWhereItIs) {
   EXPECT_EQ(ErrorOf(m_files), "113 C:\\TOP\\B\\LOCK.DAT");
   // C comes first (listings are reversed); A, B's other file and TOP's own stay.
   EXPECT_EQ(GoneSince(before), (Paths{"C:\\TOP\\C", "C:\\TOP\\C\\F.DAT"}));
-  EXPECT_EQ(CFileManagementPrompt::CurrentDepth(), 0);
+  EXPECT_EQ(CFileManagementPrompt::CurrentDepthForTesting(), 0);
   ASSERT_EQ(Machine().Boxes().size(), 1u);
   const sim::SimMessageBox& box = Machine().Boxes()[0];
   EXPECT_EQ(box.text, "The file C:\\TOP\\B\\LOCK.DAT failed to be deleted.");
