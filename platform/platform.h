@@ -6,8 +6,13 @@
 //
 // The operations mirror the Win32 calls they stand for (same result codes,
 // same numbers for flags), but their names avoid the <windows.h> macros
-// (DeleteFile, FindWindow, LoadString...) so that this header and the
-// component headers never collide with it.
+// (DeleteFile, FindWindow, LoadString...), so that the Win32 port and the
+// Windows test programs can include this header beside <windows.h>.  Two
+// component members do carry such names, CFileManagement::DeleteFile and
+// CFileManagementPrompt::RemoveDirectory, kept for their documented names:
+// <windows.h> would rename them wherever it is included, and it is never
+// included where they are declared or called (outside platform/, the
+// program never includes it).
 #ifndef KWUNINST_PLATFORM_PLATFORM_H_
 #define KWUNINST_PLATFORM_PLATFORM_H_
 
