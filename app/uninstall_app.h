@@ -15,6 +15,9 @@ class CFileManagement;
 class CUninstallApp : public CWinApp {
  public:
   CUninstallApp() = default;
+  // For an installation already located: installDir with its trailing
+  // backslash, as LocateInstallDir finds it.
+  explicit CUninstallApp(const CTrimString& installDir) : m_strInstallDir(installDir) {}
 
   // Runs the uninstall sequence once and returns false, so the program ends
   // as soon as the sequence is over.
@@ -39,11 +42,10 @@ class CUninstallApp : public CWinApp {
 
   // The four clean-up stages, in the order they run.  Each returns false
   // when something it had to do failed; the sequence reports it and goes on.
-  // Virtual so that a test can stand in for a stage.
-  virtual bool CloseProductPrograms();
-  virtual bool RemoveRegistryItems(CTrimString& taskDir);
-  virtual bool RemoveStartupBatchEntries();
-  virtual bool RemoveProductFiles(const CTrimString& taskDir);
+  bool CloseProductPrograms();
+  bool RemoveRegistryItems(CTrimString& taskDir);
+  bool RemoveStartupBatchEntries();
+  bool RemoveProductFiles(const CTrimString& taskDir);
 
   // Shows that files will be removed when Windows restarts, when the file
   // stage queued any.

@@ -49,11 +49,6 @@ class CBenchMachine {
   ScopedPlatformOverride m_override;
 };
 
-class CBenchApp : public CUninstallApp {
- public:
-  explicit CBenchApp(const std::string& installDir) { m_strInstallDir = installDir; }
-};
-
 // --- Files -----------------------------------------------------------------
 
 bool IsKept(const std::string& name) {
@@ -115,7 +110,7 @@ void BenchFiles(const std::vector<int>& sizes, int repeat) {
         const double ms = TimeMs([&] {
           if (method != "ours") {
             MinimalEmpty(kTree);
-          } else if (!CBenchApp(std::string(kTree) + "\\").RemoveProductFiles(CTrimString())) {
+          } else if (!CUninstallApp(std::string(kTree) + "\\").RemoveProductFiles(CTrimString())) {
             PrintError("stage 4 failed");
           }
         });

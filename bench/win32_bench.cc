@@ -200,13 +200,6 @@ class CBenchPlatform : public Win32Platform {
 
 bool CBenchPlatform::s_bProfile = false;
 
-// The application with its installation directory given rather than looked
-// up, to run one stage on its own.
-class CBenchApp : public CUninstallApp {
- public:
-  explicit CBenchApp(const std::string& installDir) { m_strInstallDir = installDir; }
-};
-
 bool ReportBoxes(const CBenchPlatform& platform, const std::string& what) {
   for (const std::string& box : platform.m_lstBoxes) PrintError(what + " showed a box: " + box);
   return platform.m_lstBoxes.empty();
@@ -329,7 +322,7 @@ void BenchFiles(const std::string& bench, const std::vector<int>& sizes, int rep
          [&] {
            CBenchPlatform platform;
            ScopedPlatformOverride use(platform);
-           CBenchApp app(TreePath() + "\\");
+           CUninstallApp app(TreePath() + "\\");
            if (!app.RemoveProductFiles(CTrimString())) PrintError("stage 4 failed");
            ReportBoxes(platform, "stage 4");
            platform.PrintProfile(bench, size);

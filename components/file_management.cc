@@ -37,7 +37,7 @@ std::int32_t CFileManagement::s_nElapsed = 0;
 
 CFileManagement::CFileManagement() { LoadTitle(kTitleFileManagement); }
 
-void CFileManagement::ResetWaitBudget() {
+void CFileManagement::ResetWaitBudgetForTesting() {
   s_bBudgetSet = false;
   s_nBudget = 0;
   s_nElapsed = 0;

@@ -74,7 +74,7 @@ class CFileManagement : public CErrorInfo {
 
   // The program starts with no budget set; tests that play several program
   // runs in one process start each from there.
-  static void ResetWaitBudget();
+  static void ResetWaitBudgetForTesting();
 
  protected:
   // Deletes the file; true only when it is then gone.  Records nothing.

@@ -49,7 +49,7 @@ class CFileManagementPrompt : public CFileManagement {
   bool PromptRetry(std::int32_t messageId, const std::string& argument);
 
   // How many EmptyDirectory calls are running now, over every object.
-  static std::int32_t CurrentDepth() { return s_nDepth; }
+  static std::int32_t CurrentDepthForTesting() { return s_nDepth; }
 
  private:
   // How the deletions in one directory are confirmed.  A deletion reported

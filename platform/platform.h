@@ -6,8 +6,13 @@
 //
 // The operations mirror the Win32 calls they stand for (same result codes,
 // same numbers for flags), but their names avoid the <windows.h> macros
-// (DeleteFile, FindWindow, LoadString...) so that this header and the
-// component headers never collide with it.
+// (DeleteFile, FindWindow, LoadString...), so that the Win32 port and the
+// Windows test programs can include this header beside <windows.h>.  Two
+// component members do carry such names, CFileManagement::DeleteFile and
+// CFileManagementPrompt::RemoveDirectory, kept for their documented names:
+// <windows.h> would rename them wherever it is included, and it is never
+// included where they are declared or called (outside platform/, the
+// program never includes it).
 #ifndef KWUNINST_PLATFORM_PLATFORM_H_
 #define KWUNINST_PLATFORM_PLATFORM_H_
 
@@ -119,12 +124,13 @@ struct FileHandle {
 };
 
 // What CreateProcess hands back: the handles stay open for as long as the
-// caller keeps them (the port never closes them behind its back).
+// caller keeps them (the port never closes them behind its back).  Nothing
+// reads the process handle, yet while it is open the process id cannot pass
+// to another process, and the program follows the process by that id.
 struct ProcessInfo {
   std::uintptr_t process = 0;
   std::uintptr_t thread = 0;
   std::uint32_t processId = 0;
-  std::uint32_t threadId = 0;
 };
 
 enum class ShowState {
@@ -146,7 +152,6 @@ struct FindEntry {
 enum class FileOpenMode {
   kReadExisting,         // open an existing file for reading
   kReadCreateIfMissing,  // as above, creating an empty file when missing
-  kReadWriteTruncate,    // open for reading and writing, emptied (created when missing)
   kReadWriteCreateNew,   // a new file for reading and writing; fails when the name exists
 };
 
@@ -311,7 +316,6 @@ class Platform {
   virtual std::string ShortPath(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.
   virtual bool ChangeDirectory(const std::string& path) = 0;
-  virtual std::string CurrentDirectory() = 0;
 };
 
 // The platform the program talks to.  In the Windows build this is the real

@@ -1,6 +1,7 @@
 // Move-only owners of the port's handles: each closes its handle when it goes
 // out of scope, so no return path can leak a registry key, a directory search
-// or an open file.
+// or an open file.  One template owns every kind; a kind says what its handle
+// is and how the port opens and closes one.
 #ifndef KWUNINST_PLATFORM_SCOPED_HANDLES_H_
 #define KWUNINST_PLATFORM_SCOPED_HANDLES_H_
 
@@ -11,59 +12,111 @@
 
 namespace kw {
 
-// A registry key this program opened.  The predefined roots are never owned:
-// they belong to the system and are only ever passed in.
-class ScopedRegKey {
+// Owns one handle of a kind.  The handle is closed through the port that
+// opened it, which is not always the current one: a test may put another
+// platform in place while the handle is open.
+template <typename Kind>
+class ScopedHandle {
  public:
-  ScopedRegKey() = default;
-  ~ScopedRegKey() { Close(); }
-  ScopedRegKey(ScopedRegKey&& other) noexcept : m_key(std::exchange(other.m_key, RegKey{})) {}
-  ScopedRegKey& operator=(ScopedRegKey&& other) noexcept {
+  using Handle = typename Kind::Handle;
+
+  ScopedHandle() = default;
+  ~ScopedHandle() { Close(); }
+  ScopedHandle(ScopedHandle&& other) noexcept
+      : m_port(std::exchange(other.m_port, nullptr)),
+        m_handle(std::exchange(other.m_handle, Handle{})) {}
+  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
     if (this != &other) {
       Close();
-      m_key = std::exchange(other.m_key, RegKey{});
+      m_port = std::exchange(other.m_port, nullptr);
+      m_handle = std::exchange(other.m_handle, Handle{});
     }
     return *this;
   }
-  ScopedRegKey(const ScopedRegKey&) = delete;
-  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
 
-  // Opens subkey below parent.  Returns the Win32 result; on failure this
-  // object holds no key (any key it held before is closed either way).
-  long Open(RegKey parent, const std::string& subkey, std::uint32_t access) {
+  // Opens a handle through the current port as Kind::Open does, with its
+  // arguments and its result.  Any handle held before is closed first; on
+  // failure this holds none.
+  template <typename... Args>
+  auto Open(Args&&... args) {
     Close();
-    RegKey opened;
-    const long result = Os().OpenRegistryKey(parent, subkey, access, &opened);
-    if (result == kErrorSuccess) m_key = opened;
+    Platform& port = Os();
+    Handle opened{};
+    const auto result = Kind::Open(port, &opened, std::forward<Args>(args)...);
+    if (opened.value != 0) {
+      m_port = &port;
+      m_handle = opened;
+    }
     return result;
   }
 
-  RegKey Get() const { return m_key; }
-  bool IsOpen() const { return m_key.value != 0; }
+  bool IsOpen() const { return m_handle.value != 0; }
+  Handle Get() const { return m_handle; }
+  // The port that opened the handle; only while one is open.
+  Platform& Port() const { return *m_port; }
 
   void Close() {
-    if (m_key.value != 0 && !IsPredefinedKey(m_key)) Os().CloseRegistryKey(m_key);
-    m_key = RegKey{};
+    if (IsOpen()) Kind::Close(*m_port, m_handle);
+    m_port = nullptr;
+    m_handle = Handle{};
   }
 
  private:
-  RegKey m_key;
+  Platform* m_port = nullptr;
+  Handle m_handle{};
 };
 
-// A directory search started with FindFirstEntry.
+// A registry key this program opened: the Win32 result of the open, and no
+// key on failure.  The predefined roots are never closed: they belong to the
+// system and are only ever passed in.
+struct RegistryKeyKind {
+  using Handle = RegKey;
+  static long Open(Platform& port, RegKey* opened, RegKey parent, const std::string& subkey,
+                   std::uint32_t access) {
+    const long result = port.OpenRegistryKey(parent, subkey, access, opened);
+    if (result != kErrorSuccess) *opened = RegKey{};
+    return result;
+  }
+  static void Close(Platform& port, RegKey key) {
+    if (!IsPredefinedKey(key)) port.CloseRegistryKey(key);
+  }
+};
+using ScopedRegKey = ScopedHandle<RegistryKeyKind>;
+
+// A file opened with all sharing denied: true when it opened.
+struct ExclusiveFileKind {
+  using Handle = FileHandle;
+  static bool Open(Platform& port, FileHandle* opened, const std::string& path, FileOpenMode mode) {
+    *opened = port.OpenFileExclusive(path, mode);
+    return static_cast<bool>(*opened);
+  }
+  static void Close(Platform& port, FileHandle file) { port.CloseFile(file); }
+};
+using ScopedFile = ScopedHandle<ExclusiveFileKind>;
+
+// A directory search: the first entry, and the error of FindFirstEntry when
+// nothing matched.
+struct DirectorySearchKind {
+  using Handle = FindHandle;
+  static long Open(Platform& port, FindHandle* opened, const std::string& pattern,
+                   FindEntry* entry) {
+    long error = kErrorSuccess;
+    *opened = port.FindFirstEntry(pattern, entry, &error);
+    return *opened ? kErrorSuccess : error;
+  }
+  static void Close(Platform& port, FindHandle search) { port.FindClose(search); }
+};
+
+// A directory search started with FindFirstEntry, and why it found nothing.
 class ScopedFind {
  public:
-  ScopedFind() = default;
-  ~ScopedFind() { Close(); }
-  ScopedFind(const ScopedFind&) = delete;
-  ScopedFind& operator=(const ScopedFind&) = delete;
-
   // Starts a search; false (and no handle) when nothing matches, and then
   // Error() tells why.
   bool First(const std::string& pattern, FindEntry* entry) {
-    Close();
-    m_handle = Os().FindFirstEntry(pattern, entry, &m_error);
-    return static_cast<bool>(m_handle);
+    m_error = m_search.Open(pattern, entry);
+    return m_search.IsOpen();
   }
   // The reason the last First found nothing: kErrorFileNotFound or
   // kErrorPathNotFound when there was nothing, anything else when the
@@ -73,49 +126,14 @@ class ScopedFind {
   bool FoundNothing() const {
     return m_error == kErrorFileNotFound || m_error == kErrorPathNotFound;
   }
-  bool Next(FindEntry* entry) { return m_handle && Os().FindNextEntry(m_handle, entry); }
-
-  void Close() {
-    if (m_handle) Os().FindClose(m_handle);
-    m_handle = FindHandle{};
+  bool Next(FindEntry* entry) {
+    return m_search.IsOpen() && m_search.Port().FindNextEntry(m_search.Get(), entry);
   }
+  void Close() { m_search.Close(); }
 
  private:
-  FindHandle m_handle;
+  ScopedHandle<DirectorySearchKind> m_search;
   long m_error = kErrorSuccess;
-};
-
-// A file opened with all sharing denied.
-class ScopedFile {
- public:
-  ScopedFile() = default;
-  ~ScopedFile() { Close(); }
-  ScopedFile(ScopedFile&& other) noexcept : m_handle(std::exchange(other.m_handle, FileHandle{})) {}
-  ScopedFile& operator=(ScopedFile&& other) noexcept {
-    if (this != &other) {
-      Close();
-      m_handle = std::exchange(other.m_handle, FileHandle{});
-    }
-    return *this;
-  }
-  ScopedFile(const ScopedFile&) = delete;
-  ScopedFile& operator=(const ScopedFile&) = delete;
-
-  bool Open(const std::string& path, FileOpenMode mode) {
-    Close();
-    m_handle = Os().OpenFileExclusive(path, mode);
-    return static_cast<bool>(m_handle);
-  }
-  bool IsOpen() const { return static_cast<bool>(m_handle); }
-  FileHandle Get() const { return m_handle; }
-
-  void Close() {
-    if (m_handle) Os().CloseFile(m_handle);
-    m_handle = FileHandle{};
-  }
-
- private:
-  FileHandle m_handle;
 };
 
 }  // namespace kw

@@ -571,12 +571,7 @@ FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mo
     directory->Adopt(node);
   }
   if (node->isDirectory || !node->holds.empty()) return FileHandle{};
-  const bool writable =
-      mode == FileOpenMode::kReadWriteTruncate || mode == FileOpenMode::kReadWriteCreateNew;
-  if (writable) {
-    if (node->attributes & kFileAttributeReadOnly) return FileHandle{};
-    node->content.clear();
-  }
+  const bool writable = mode == FileOpenMode::kReadWriteCreateNew;  // a new file, made above
   const std::uint32_t holdId = m_nextHold++;
   node->holds.push_back(FileHold{holdId, "this program", false});
   const std::uintptr_t handle = m_nextHandle;

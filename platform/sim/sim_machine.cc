@@ -10,19 +10,6 @@
 namespace kw::sim {
 namespace {
 
-// Dialog units to pixels for a font whose base unit is basePx wide (or
-// high): a quarter (an eighth) of it, rounded to the nearest pixel as the
-// dialog manager's MulDiv does.
-constexpr int DialogUnitsToPx(int units, int basePx, int unitsPerBase) {
-  return (2 * units * basePx + unitsPerBase) / (2 * unitsPerBase);
-}
-
-// The status dialog's outer size in pixels for its template size in 8-point
-// MS Sans Serif (6 x 13 base units), with its 3-pixel frame on each side and
-// its 19-pixel caption.
-constexpr int kDialogWidthPx = DialogUnitsToPx(KW_STATUS_WIDTH_DLU, 6, 4) + 2 * 3;
-constexpr int kDialogHeightPx = DialogUnitsToPx(KW_STATUS_HEIGHT_DLU, 13, 8) + 2 * 3 + 19;
-
 constexpr std::uintptr_t kProcessHandleBase = 0x20000;
 constexpr std::uintptr_t kThreadHandleBase = 0x30000;
 constexpr IconHandle kProgramIcon{0x1280};
@@ -39,17 +26,14 @@ void SimProgram::OnCloseRequest(SimProcess& self, WindowHandle window) {
   self.Exit();
 }
 
-SimProcess::SimProcess(SimMachine& machine, std::uint32_t id, std::uint32_t threadId,
-                       std::string imagePath, std::string commandLine,
-                       std::string currentDirectory, ShowState show, std::int64_t startedAtMs)
+SimProcess::SimProcess(SimMachine& machine, std::uint32_t id, std::string imagePath,
+                       std::string commandLine, std::string currentDirectory, ShowState show)
     : m_machine(machine),
       m_id(id),
-      m_threadId(threadId),
       m_imagePath(std::move(imagePath)),
       m_commandLine(std::move(commandLine)),
       m_currentDirectory(std::move(currentDirectory)),
-      m_show(show),
-      m_startedAtMs(startedAtMs) {}
+      m_show(show) {}
 
 WindowHandle SimProcess::OpenWindow(const std::string& title) {
   const WindowHandle window = m_machine.NewWindow(title, m_id);
@@ -260,8 +244,8 @@ bool SimMachine::StartProcess(const std::string& commandLine, const std::string&
   }
   const std::uint32_t id = m_nextProcessId;
   m_nextProcessId += 4;
-  auto process = std::make_unique<SimProcess>(*this, id, id + 2, path, commandLine,
-                                              m_files.FullPath(currentDirectory), show, m_nowMs);
+  auto process = std::make_unique<SimProcess>(*this, id, path, commandLine,
+                                              m_files.FullPath(currentDirectory), show);
   process->m_program = m_programs[Upper(path)]();
   SimProcess& started = *process;
   m_processes.push_back(std::move(process));
@@ -269,7 +253,6 @@ bool SimMachine::StartProcess(const std::string& commandLine, const std::string&
   info->process = kProcessHandleBase + id;
   info->thread = kThreadHandleBase + id;
   info->processId = id;
-  info->threadId = id + 2;
   started.m_program->OnStart(started);
   return true;
 }
@@ -328,9 +311,7 @@ WindowHandle SimMachine::NewWindow(const std::string& title, std::uint32_t owner
   m_nextWindow += 0x10;
   window.title = title;
   window.ownerProcessId = ownerProcessId;
-  window.zOrder = m_nextZ++;
   m_windows[window.handle.value] = window;
-  m_windowOrder.push_back(window.handle.value);
   return window.handle;
 }
 
@@ -344,20 +325,14 @@ const SimWindow* SimMachine::Window(WindowHandle handle) const {
   return it == m_windows.end() ? nullptr : &it->second;
 }
 
-std::vector<const SimWindow*> SimMachine::Windows() const {
-  std::vector<const SimWindow*> windows;
-  for (std::uintptr_t handle : m_windowOrder) windows.push_back(&m_windows.at(handle));
-  return windows;
-}
-
 WindowHandle SimMachine::FindTopLevelWindow(const std::string& title) {
-  // Windows searches from the top of the window order down.
-  const SimWindow* best = nullptr;
-  for (const auto& [handle, window] : m_windows) {
-    if (!window.alive || !SameNoCase(window.title, title)) continue;
-    if (best == nullptr || window.zOrder > best->zOrder) best = &window;
+  // Windows searches from the top of the window order down, and a new window
+  // opens on top: the newest of the same title is found.  Windows are kept
+  // by handle, and handles grow.
+  for (auto it = m_windows.rbegin(); it != m_windows.rend(); ++it) {
+    if (it->second.alive && SameNoCase(it->second.title, title)) return it->second.handle;
   }
-  return best == nullptr ? WindowHandle{} : best->handle;
+  return WindowHandle{};
 }
 
 std::uint32_t SimMachine::WindowProcessId(WindowHandle window) {
@@ -385,7 +360,6 @@ bool SimMachine::SendCloseRequest(WindowHandle window, std::uint32_t /*timeoutMs
 bool SimMachine::BringToTop(WindowHandle window) {
   SimWindow* record = MutableWindow(window);
   if (record == nullptr || !record->alive) return false;
-  record->zOrder = m_nextZ++;
   Note("brought to top: \"" + record->title + "\"");
   return true;
 }
@@ -393,8 +367,7 @@ bool SimMachine::BringToTop(WindowHandle window) {
 // --- The status dialog ------------------------------------------------------------
 
 IconHandle SimMachine::LoadProgramIcon(unsigned resourceId) {
-  if (m_iconMissing || resourceId != IDR_MAINFRAME) return IconHandle{};
-  return kProgramIcon;
+  return resourceId == IDR_MAINFRAME ? kProgramIcon : IconHandle{};
 }
 
 WindowHandle SimMachine::CreateDialogWindow(unsigned templateId, DialogEvents* events) {
@@ -405,28 +378,10 @@ WindowHandle SimMachine::CreateDialogWindow(unsigned templateId, DialogEvents* e
   const WindowHandle handle = NewWindow(KW_STATUS_CAPTION, 0);
   SimWindow* window = MutableWindow(handle);
   window->isDialog = true;
-  window->visible = false;
   window->itemTexts[IDC_STATUS_TEXT] = KW_STATUS_INITIAL_TEXT;
   Note("dialog created");
   if (events != nullptr) events->OnInitDialog(handle);
-  window = MutableWindow(handle);
-  // The window layer centres an unmoved, unowned dialog, then shows it.
-  window->rect = CentreInWorkArea(kDialogWidthPx, kDialogHeightPx, m_workArea);
-  window->centred = true;
-  window->visible = true;
   return handle;
-}
-
-void SimMachine::SetWindowIcon(WindowHandle window, IconSize size, IconHandle icon) {
-  SimWindow* record = MutableWindow(window);
-  if (record == nullptr || !record->alive) return;
-  (size == IconSize::kBig ? record->bigIcon : record->smallIcon) = icon;
-}
-
-void SimMachine::MakeTopmost(WindowHandle window) {
-  SimWindow* record = MutableWindow(window);
-  if (record == nullptr || !record->alive) return;
-  record->topmost = true;
 }
 
 void SimMachine::SetItemText(WindowHandle dialog, int itemId, const std::string& text) {

@@ -21,7 +21,6 @@
 #include "platform/platform.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
-#include "platform/window_layout.h"
 
 namespace kw::sim {
 
@@ -54,15 +53,8 @@ struct SimWindow {
   std::string title;
   std::uint32_t ownerProcessId = 0;  // 0: the program under test itself
   bool alive = true;
-  bool visible = true;
-  bool topmost = false;
-  std::uint64_t zOrder = 0;          // higher is nearer the top
   // The status dialog only:
   bool isDialog = false;
-  bool centred = false;
-  Rect rect;
-  IconHandle bigIcon;
-  IconHandle smallIcon;
   std::map<int, std::string> itemTexts;
 };
 
@@ -90,19 +82,16 @@ struct SimEvent {
 
 class SimProcess {
  public:
-  SimProcess(SimMachine& machine, std::uint32_t id, std::uint32_t threadId,
-             std::string imagePath, std::string commandLine, std::string currentDirectory,
-             ShowState show, std::int64_t startedAtMs);
+  SimProcess(SimMachine& machine, std::uint32_t id, std::string imagePath,
+             std::string commandLine, std::string currentDirectory, ShowState show);
 
   std::uint32_t Id() const { return m_id; }
-  std::uint32_t ThreadId() const { return m_threadId; }
   const std::string& ImagePath() const { return m_imagePath; }
   const std::string& CommandLine() const { return m_commandLine; }
   const std::string& CurrentDirectory() const { return m_currentDirectory; }
   ShowState Show() const { return m_show; }
   bool IsRunning() const { return m_running; }
   int SuspendCount() const { return m_suspendCount; }
-  std::int64_t StartedAtMs() const { return m_startedAtMs; }
   // How long the main thread has been allowed to run: suspended time does
   // not count, so a frozen program does no work.
   std::int64_t RunTimeMs() const { return m_runTimeMs; }
@@ -123,12 +112,10 @@ class SimProcess {
   friend class SimMachine;
   SimMachine& m_machine;
   std::uint32_t m_id;
-  std::uint32_t m_threadId;
   std::string m_imagePath;
   std::string m_commandLine;
   std::string m_currentDirectory;
   ShowState m_show;
-  std::int64_t m_startedAtMs;
   std::int64_t m_runTimeMs = 0;
   std::int64_t m_exitedAtMs = -1;
   bool m_running = true;
@@ -160,7 +147,6 @@ class SimMachine : public Platform {
   SimRegistry& Registry() { return m_registry; }
   SimFileSystem& Files() { return m_files; }
 
-  void SetPlatformId(std::uint32_t id) { m_platformId = id; }
   // Windows 95: platform id 1 and key deletion that takes subkeys along.
   void BecomeWindows95();
   void SetWindowsDirectory(const std::string& directory) { m_windowsDirectory = directory; }
@@ -168,9 +154,7 @@ class SimMachine : public Platform {
   void SetTemporaryDirectory(const std::string& directory);
   // Without an administrator's rights, deletion at restart is refused.
   void SetAdministrator(bool administrator) { m_administrator = administrator; }
-  void SetWorkArea(const Rect& workArea) { m_workArea = workArea; }
   void FailDialogCreation(bool fail) { m_failDialogCreation = fail; }
-  void LoseProgramIcon(bool lose) { m_iconMissing = lose; }
 
   // --- Time ------------------------------------------------------------------
   std::int64_t NowMs() const { return m_nowMs; }
@@ -190,8 +174,6 @@ class SimMachine : public Platform {
 
   // --- Windows -------------------------------------------------------------
   const SimWindow* Window(WindowHandle handle) const;
-  // Every window ever opened, in order of opening.
-  std::vector<const SimWindow*> Windows() const;
   // The status dialog's screen: each text that a repaint put there.
   const std::vector<PaintedStatus>& PaintedStatuses() const { return m_painted; }
 
@@ -249,8 +231,10 @@ class SimMachine : public Platform {
 
   IconHandle LoadProgramIcon(unsigned resourceId) override;
   WindowHandle CreateDialogWindow(unsigned templateId, DialogEvents* events) override;
-  void SetWindowIcon(WindowHandle window, IconSize size, IconHandle icon) override;
-  void MakeTopmost(WindowHandle window) override;
+  // Where the window sits and how it looks only Windows can show: the
+  // end-to-end tests check those under Wine.
+  void SetWindowIcon(WindowHandle, IconSize, IconHandle) override {}
+  void MakeTopmost(WindowHandle) override {}
   void SetItemText(WindowHandle dialog, int itemId, const std::string& text) override;
   void RepaintNow(WindowHandle window) override;
   bool IsWindowAlive(WindowHandle window) override;
@@ -276,7 +260,6 @@ class SimMachine : public Platform {
   bool DeleteAtRestart(const std::string& path) override;
   std::string ShortPath(const std::string& path) override { return m_files.ShortPath(path); }
   bool ChangeDirectory(const std::string& path) override;
-  std::string CurrentDirectory() override { return m_files.CurrentDirectory(); }
 
  private:
   friend class SimProcess;
@@ -297,9 +280,7 @@ class SimMachine : public Platform {
   std::string m_windowsDirectory = "C:\\WINDOWS";
   std::string m_temporaryDirectory;
   bool m_administrator = true;
-  Rect m_workArea{0, 0, 800, 572};
   bool m_failDialogCreation = false;
-  bool m_iconMissing = false;
 
   std::int64_t m_nowMs = 0;
   int m_pauseCount = 0;
@@ -309,9 +290,7 @@ class SimMachine : public Platform {
   std::uint32_t m_nextProcessId = 0x100;
 
   std::map<std::uintptr_t, SimWindow> m_windows;
-  std::vector<std::uintptr_t> m_windowOrder;
   std::uintptr_t m_nextWindow = 0x10010;
-  std::uint64_t m_nextZ = 1;
   std::vector<PaintedStatus> m_painted;
 
   struct ScriptedAnswer {

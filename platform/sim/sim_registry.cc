@@ -122,23 +122,8 @@ void SimRegistry::SetString(RegKey root, const std::string& path, const std::str
   SetValue(root, path, name, kRegSz, text + std::string(1, '\0'));
 }
 
-void SimRegistry::SetDword(RegKey root, const std::string& path, const std::string& name,
-                           std::uint32_t number) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-  SetValue(root, path, name, kRegDword, bytes);
-}
-
 bool SimRegistry::HasKey(RegKey root, const std::string& path) const {
   return Walk(RootNode(root), path) != nullptr;
-}
-
-std::optional<RegistryValue> SimRegistry::GetValue(RegKey root, const std::string& path,
-                                                   const std::string& name) const {
-  std::shared_ptr<Node> node = Walk(RootNode(root), path);
-  if (!node) return std::nullopt;
-  if (RegistryValue* value = node->Value(name)) return *value;
-  return std::nullopt;
 }
 
 KeySwitches& SimRegistry::Switches(RegKey root, const std::string& path) {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,11 +53,7 @@ class SimRegistry {
   // REG_SZ with its terminating zero, as the system stores text.
   void SetString(RegKey root, const std::string& path, const std::string& name,
                  const std::string& text);
-  void SetDword(RegKey root, const std::string& path, const std::string& name,
-                std::uint32_t number);
   bool HasKey(RegKey root, const std::string& path) const;
-  std::optional<RegistryValue> GetValue(RegKey root, const std::string& path,
-                                        const std::string& name) const;
   // The switches of an existing key (created when missing).
   KeySwitches& Switches(RegKey root, const std::string& path);
   // Every key and value below the roots, one line each, in a stable order:

@@ -131,7 +131,6 @@ bool Win32Platform::StartProcess(const std::string& commandLine,
   info->process = FromHandle(process.hProcess);
   info->thread = FromHandle(process.hThread);
   info->processId = process.dwProcessId;
-  info->threadId = process.dwThreadId;
   return true;
 }
 
@@ -200,12 +199,6 @@ FileHandle Win32Platform::OpenFileExclusive(const std::string& path, FileOpenMod
   DWORD access = GENERIC_READ;
   DWORD disposition = OPEN_EXISTING;
   if (mode == FileOpenMode::kReadCreateIfMissing) disposition = OPEN_ALWAYS;
-  if (mode == FileOpenMode::kReadWriteTruncate) {
-    access |= GENERIC_WRITE;
-    // Emptied below rather than by CREATE_ALWAYS, which would also replace
-    // the file's attributes.
-    disposition = OPEN_ALWAYS;
-  }
   if (mode == FileOpenMode::kReadWriteCreateNew) {
     access |= GENERIC_WRITE;
     disposition = CREATE_NEW;
@@ -213,10 +206,6 @@ FileHandle Win32Platform::OpenFileExclusive(const std::string& path, FileOpenMod
   const HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FileHandle{};
-  if (mode == FileOpenMode::kReadWriteTruncate && !SetEndOfFile(file)) {
-    CloseHandle(file);
-    return FileHandle{};
-  }
   return FileHandle{FromHandle(file)};
 }
 
@@ -295,13 +284,6 @@ std::string Win32Platform::ShortPath(const std::string& path) {
 }
 
 bool Win32Platform::ChangeDirectory(const std::string& path) { return _chdir(path.c_str()) == 0; }
-
-std::string Win32Platform::CurrentDirectory() {
-  char buffer[MAX_PATH];
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  return std::string(buffer, length);
-}
 
 Platform& DefaultPlatform() {
   static Win32Platform platform;

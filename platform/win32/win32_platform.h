@@ -63,7 +63,6 @@ class Win32Platform : public Platform {
   bool DeleteAtRestart(const std::string& path) override;
   std::string ShortPath(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
-  std::string CurrentDirectory() override;
 };
 
 }  // namespace kw

@@ -12,7 +12,7 @@ namespace kw::testing {
 SimTest::SimTest() : m_override(std::make_unique<ScopedPlatformOverride>(m_machine)) {
   // Each test is a fresh run of the program: no waiting budget yet, no
   // lines in the record.
-  CFileManagement::ResetWaitBudget();
+  CFileManagement::ResetWaitBudgetForTesting();
   CRunRecord::Start();
   m_machine.SetFailureHandler([](const std::string& what) { ADD_FAILURE() << what; });
 }

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "app/uninstall_app.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_machine.h"
 
@@ -92,12 +91,6 @@ sim::SimProcess* RunProductProgram(sim::SimMachine& machine, const std::string& 
 // program.
 void InstallProductFiles(sim::SimMachine& machine, const std::string& dir = kInstallDir);
 void RegisterInstallLocation(sim::SimMachine& machine);
-
-// The application with the installation directory already located.
-class LocatedApp : public CUninstallApp {
- public:
-  LocatedApp() { m_strInstallDir = kInstallDir; }
-};
 
 }  // namespace kw::testing
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uninstall_app.h"
 #include "components/file_management_prompt.h"
 #include "components/message_catalogue.h"
 #include "tests/support/sim_test.h"
@@ -119,7 +120,7 @@ TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
   Files().AddFile("C:\\K-WARD\\BUSY");
   Files().Hold("C:\\K-WARD\\BUSY", "another program");
   for (const std::vector<Wait>& run : runs) {
-    CFileManagement::ResetWaitBudget();
+    CFileManagement::ResetWaitBudgetForTesting();
     Files().AddFile("C:\\K-WARD\\LATE");
     testing::ProductProgramScript holder{"Holder", {"C:\\K-WARD\\LATE"}};
     holder.releaseAtMs = 20000;
@@ -157,7 +158,7 @@ TEST_F(FileManagementTest, SixLevelsBelowAreEmptiedSevenStopBeforeTouchingAnythi
     // 141: the last level had no subdirectory.
     EXPECT_EQ(ErrorOf(m_files).substr(0, 3), levelsBelow == 6 ? "141" : "122");
     EXPECT_EQ(GoneSince(before).size(), levelsBelow == 6 ? 2u * 7 - 1 : 0u);
-    EXPECT_EQ(CFileManagementPrompt::CurrentDepth(), 0);
+    EXPECT_EQ(CFileManagementPrompt::CurrentDepthForTesting(), 0);
   }
 }
 
@@ -174,7 +175,7 @@ TEST_F(FileManagementTest, ACancelledFileStopsTheEmptyingWhereItIs) {
   EXPECT_EQ(ErrorOf(m_files), "113 C:\\TOP\\B\\LOCK.DAT");
   // C comes first (listings are reversed); A, B's other file and TOP's own stay.
   EXPECT_EQ(GoneSince(before), (Paths{"C:\\TOP\\C", "C:\\TOP\\C\\F.DAT"}));
-  EXPECT_EQ(CFileManagementPrompt::CurrentDepth(), 0);
+  EXPECT_EQ(CFileManagementPrompt::CurrentDepthForTesting(), 0);
   ASSERT_EQ(Machine().Boxes().size(), 1u);
   const sim::SimMessageBox& box = Machine().Boxes()[0];
   EXPECT_EQ(box.text, "The file C:\\TOP\\B\\LOCK.DAT failed to be deleted.");
@@ -248,7 +249,7 @@ TEST_F(FileManagementTest, WhatNoPathReachesIsAskedAbout) {
     const Paths before = OnDrive();
     const std::size_t boxes = Machine().Boxes().size();
     Machine().AnswerNextBox(kIdCancel);
-    EXPECT_FALSE(testing::LocatedApp().RemoveProductFiles(""));
+    EXPECT_FALSE(CUninstallApp(testing::kInstallDir).RemoveProductFiles(""));
     ASSERT_EQ(Machine().Boxes().size(), boxes + 1);
     const unsigned prompt = c.isFile ? kErrFileNotDeleted : kErrDirectoryNotRemoved;
     EXPECT_EQ(Machine().Boxes().back().text, FormatMessageText(LoadMessage(prompt), c.odd));
@@ -282,7 +283,7 @@ TEST_F(FileManagementTest, AnInstallDirWithoutTheUninstallProgramIsNotEmptied) {
     Files().AddFile(file);
   }
   const Paths before = OnDrive();
-  EXPECT_FALSE(testing::LocatedApp().RemoveProductFiles("C:\\TASKS\\"));
+  EXPECT_FALSE(CUninstallApp(testing::kInstallDir).RemoveProductFiles("C:\\TASKS\\"));
   EXPECT_EQ(GoneSince(before), (Paths{"C:\\K-WARD.SYS", "C:\\TASKS", "C:\\TASKS\\A.KWT"}));
 }
 

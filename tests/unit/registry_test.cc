@@ -1,7 +1,8 @@
 // CRegistry on the simulated machine: reading a value, removing keys and
 // values where key deletion refuses keys with subkeys (Windows NT) and where
 // it takes them along (Windows 95), and what of the registry clean-up stage
-// the random machines cannot show.
+// the random machines cannot show; and that the handle owners close through
+// the port that opened them.
 #include "components/registry.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "app/uninstall_app.h"
 #include "components/run_record.h"
+#include "platform/scoped_handles.h"
 #include "tests/support/sim_test.h"
 
 namespace kw {
@@ -103,6 +105,24 @@ TEST_F(RegistryTest, KeysAndValuesExistWhenReadable) {
   EXPECT_FALSE(r.ValueExists(kHkeyCurrentUser, "V", ""));      // unnamed and empty: absent
   EXPECT_FALSE(r.ValueExists(kHkeyCurrentUser, "V", "TooLong"));
   EXPECT_EQ(ErrorOf(r), "0 ");
+}
+
+// Closed through whatever machine is in place by then, the handles would
+// stay open on this one, as the fixture's check would find.
+TEST_F(RegistryTest, HandlesCloseThroughThePortThatOpenedThem) {
+  Files().AddFile("C:\\A.TXT");
+  ScopedRegKey key;
+  ScopedFile file;
+  ScopedFind search;
+  FindEntry entry;
+  ASSERT_EQ(key.Open(kHkeyCurrentUser, "", kKeyRead), kErrorSuccess);
+  ASSERT_TRUE(file.Open("C:\\A.TXT", FileOpenMode::kReadExisting));
+  ASSERT_TRUE(search.First("C:\\*", &entry));
+  sim::SimMachine another;
+  const ScopedPlatformOverride inPlace(another);
+  key.Close();
+  file.Close();
+  search.Close();
 }
 
 // --- The removals ------------------------------------------------------------

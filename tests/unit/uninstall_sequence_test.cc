@@ -13,7 +13,6 @@ namespace kw {
 namespace {
 
 using testing::kInstallDir;
-using testing::LocatedApp;
 using testing::ProductProgramScript;
 using testing::UninstallerScript;
 
@@ -157,7 +156,7 @@ TEST_F(UninstallSequenceTest, ClosingTheProductsPrograms) {
     if (row.heldLibrary != nullptr) Files().Hold(InInstallDir(row.heldLibrary), "the shell");
     if (row.missingLibrary != nullptr) Files().RemoveFile(InInstallDir(row.missingLibrary));
     const int before = m.PauseCount();
-    EXPECT_EQ(LocatedApp().CloseProductPrograms(), row.succeeds);
+    EXPECT_EQ(CUninstallApp(kInstallDir).CloseProductPrograms(), row.succeeds);
     EXPECT_EQ(m.PauseCount() - before, row.pauses);
     EXPECT_FALSE(mainProgram->IsRunning());
     EXPECT_EQ(resident->IsRunning(), !row.windows95);
@@ -275,7 +274,7 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
   for (int i = 1; i < 6; ++i) EXPECT_LT(order[i - 1], order[i]) << i;
   EXPECT_GE(order[0], 0);
   EXPECT_EQ(Index("Uninst.exe: removes entry"), -1);
-  EXPECT_EQ(Machine().CurrentDirectory(), "C:\\");
+  EXPECT_EQ(Files().CurrentDirectory(), "C:\\");
 }
 
 // The record of a run on the standard machine, line by line as in
