@@ -4,47 +4,26 @@
 #ifndef KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
 #define KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace kw::footprint {
 
-struct File {
-  const char* name;  // below the installation directory
-  const char* role;  // "uninstall", "logged" or "runtime"
-};
+// One struct a kind of entry, its fields in the order of footprint.def's
+// arguments (whose comments say what each means).
+struct File { const char* name; const char* role; };
 struct Program {
-  const char* file;
-  const char* title;
-  const char* held;  // blank-separated, below the installation directory
-  const char* runs;  // "both", "95" or "shell"
+  const char *file, *title, *held, *runs;
 };
-struct Key {
-  const char* root;  // "HKCU", "HKLM" or "HKCR"
-  const char* path;
-  const char* role;  // "tree", "company", "class" or "logged"
-};
+struct Key { const char* root; const char* path; const char* role; };
 struct Value {
-  const char* root;
-  const char* key;
-  const char* name;  // "" the key's unnamed value
-  const char* data;  // with <dir> and <tasks>
-  const char* role;  // "in key", "alone" or "logged"
+  const char *root, *key, *name, *data, *role;
 };
-struct BatchLine {
-  const char* text;
-  const char* role;  // "guard" (it goes) or "user"
-};
-struct NeighbourFile {
-  const char* path;
-  const char* why;
-};
+struct BatchLine { const char* text; const char* role; };
+struct NeighbourFile { const char* path; const char* why; };
 struct NeighbourValue {
-  const char* root;
-  const char* key;
-  const char* name;
-  const char* data;
-  const char* why;
+  const char *root, *key, *name, *data, *why;
 };
 
 #define KW_PLACE(name, path) {name, path},
@@ -123,16 +102,9 @@ inline std::string Expand(std::string text, const std::string& installDir = Plac
 // The files a program holds open.
 inline std::vector<std::string> HeldBy(const Program& program) {
   std::vector<std::string> names;
-  std::string name;
-  for (const char* at = program.held;; ++at) {
-    if (*at == ' ' || *at == '\0') {
-      if (!name.empty()) names.push_back(name);
-      name.clear();
-      if (*at == '\0') return names;
-    } else {
-      name += *at;
-    }
-  }
+  std::istringstream held(program.held);
+  for (std::string name; held >> name;) names.push_back(name);
+  return names;
 }
 
 }  // namespace kw::footprint
