@@ -10,6 +10,7 @@ packages=(
   wine wine64 wine32:i386 xvfb xauth        # running them (32-bit Windows too), with a display
   fonts-wine                                # Wine's own fonts: caption buttons (Marlett), dialogs
   procps                                    # pgrep, to check nothing is left running
+  python3                                   # the demo's machine and report, and their test
 )
 
 missing=()
