@@ -5,9 +5,9 @@
 # 32-bit KWUNINST.EXE starts the setup-log uninstaller, the user (played by
 # the box answerer) answers, the clean-up runs under the status window, and
 # the uninstaller finishes.  What the user sees is printed as it happens,
-# then a before-and-after report (scripts/demo_report.py).  The product is
+# then a before-and-after report (tools/demo/demo_report).  The product is
 # installed as its footprint says (tests/support/footprint.def, read by
-# scripts/demo_machine.py).  Installs what it needs.
+# tools/demo/demo_machine).  Installs what it needs.
 #
 # The uninstaller and the product's programs are the stand-ins of
 # tools/standins; nothing real is removed from this machine.
@@ -15,6 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/windows-x86
+demo=$root/build/native/tools/demo  # the demo's Linux side, built natively
 out=$root/build/demo
 progress() { printf '[%3d s] %s\n' $(( $(date +%s) - KW_DEMO_START )) "$*"; }
 
@@ -70,6 +71,9 @@ if [ "${1:-}" != "--inside" ]; then
   cmake --preset windows-x86 >/dev/null
   cmake --build --preset windows-x86 -j2 \
     --target kwuninst boxanswer uninst_standin product_standin file_holder >/dev/null
+  progress "Building the demo's machine builder and report (tools/demo, for Linux)"
+  cmake --preset native >/dev/null
+  cmake --build --preset native -j2 --target demo_machine demo_report >/dev/null
 
   work=$(mktemp -d /tmp/kw-demo.XXXXXX)
   rm -rf "$out" && mkdir -p "$out/screenshots"
@@ -106,7 +110,7 @@ quiet() { "$@" >/dev/null 2>&1 </dev/null; }
 # A Linux path as Wine's drive Z: sees it.
 winpath() { local path=${1//\//\\}; echo "Z:$path"; }
 # The installation directory, as Windows and as Linux see it.
-install_win=$(python3 scripts/footprint.py place install)
+install_win=$("$demo/demo_machine" place install)
 install_dir=${install_win#C:\\}; install_dir=$drive_c/${install_dir//\\//}
 install_win=${install_win%\\}
 # A file of the installation that another program holds open for --retry
@@ -144,7 +148,7 @@ create_machine() {
 # were never its: files from the footprint, the registry items through a
 # .reg file; the setup-log uninstaller in the Windows directory.
 install_product() {
-  python3 scripts/demo_machine.py "$drive_c" "$work" "$build"
+  "$demo/demo_machine" install "$drive_c" "$work" "$build"
   quiet wine reg import "$(winpath "$work/k-ward.reg")"
   cp "$build/tools/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
 }
@@ -160,7 +164,7 @@ start_programs() {
   while IFS=$'\t' read -r file _; do
     start "$install_dir" "$install_win\\$file"
     count=$((count + 1))
-  done < <(python3 scripts/footprint.py programs $windows)
+  done < <("$demo/demo_machine" programs $windows)
   wait_for_lines $count "$work/product-trace.txt" $'\tshown\t'
   [ "$KW_DEMO_HELD_FILE" = none ] && return
   cp "$build/tools/standins/file_holder.exe" "$drive_c/windows/VIEWER.EXE"
@@ -191,7 +195,7 @@ run_uninstall() {
     --transcript "$(winpath "$work/transcript.txt")" --timeout 120 \
     >"$work/answerer.txt" 2>"$work/answerer-errors.txt" </dev/null &
   local answerer=$! status=0
-  tail -n +1 -f --pid=$answerer "$work/answerer.txt" | python3 scripts/demo_report.py --live
+  tail -n +1 -f --pid=$answerer "$work/answerer.txt" | "$demo/demo_report" --live
   wait $answerer || status=$?
   [ -s "$work/answerer-errors.txt" ] && sed 's/^/box answerer: /' "$work/answerer-errors.txt"
   [ $status -eq 0 ] || return $status
@@ -206,7 +210,7 @@ run_uninstall() {
 KW_UNINST_TRACE=$(winpath "$work/uninst-trace.txt")
 KW_STANDIN_TRACE=$(winpath "$work/product-trace.txt")
 export KW_UNINST_TRACE KW_STANDIN_TRACE
-programs=$(python3 scripts/footprint.py programs $windows | cut -f2 | paste -sd, | sed 's/,/, /g')
+programs=$("$demo/demo_machine" programs $windows | cut -f2 | paste -sd, | sed 's/,/, /g')
 [ "$KW_DEMO_HELD_FILE" != none ] && programs="$programs, a viewer holding $held_file"
 
 progress "Creating a 32-bit Wine machine that reports $windows_name (5 to 10 s)"
@@ -216,7 +220,7 @@ install_product
 progress "Starting $programs"
 start_programs
 progress "Taking the before-picture: files, registry, DOSSTART.BAT"
-python3 scripts/demo_report.py --snapshot before "$work"
+"$demo/demo_report" --snapshot before "$work"
 
 scenario="On a machine that reports $windows_name, the user answers $KW_DEMO_ANSWER to the uninstaller's question"
 [ "$KW_DEMO_HELD_FILE" != none ] && scenario="$scenario, and $KW_DEMO_HELD_FILE for $held_file, held open by another program"
@@ -229,11 +233,11 @@ uninstall_status=0
 run_uninstall || uninstall_status=$?
 echo
 progress "Taking the after-picture"
-python3 scripts/demo_report.py --snapshot after "$work"
+"$demo/demo_report" --snapshot after "$work"
 # The program's own record of the run, from the user's temporary directory.
 record=$(find "$drive_c/users" -iname KWUNINST.LOG -print -quit 2>/dev/null || true)
 [ -n "$record" ] && cp "$record" "$work/KWUNINST.LOG"
-python3 scripts/demo_report.py --report "$work" | tee "$KW_DEMO_OUT/report.txt"
+"$demo/demo_report" --report "$work" | tee "$KW_DEMO_OUT/report.txt"
 cp "$work/transcript.txt" "$KW_DEMO_OUT/transcript.txt"
 quiet wineserver -k
 if [ $uninstall_status -ne 0 ]; then
