@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ googletest          # native build and unit tests
+  cmake ninja-build g++ googletest          # native build: unit tests, the demo's machine and report
   clang libclang-rt-14-dev                  # the fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows builds
   wine wine64 wine32:i386 xvfb xauth        # running them (32-bit Windows too), with a display

@@ -7,8 +7,11 @@
 #include <fstream>
 #include <iterator>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/footprint.h"
 #include "tests/support/win32_disk.h"
+#include "tools/boxanswer/transcript_reader.h"
 
 namespace kw::e2e {
 namespace {
@@ -36,38 +39,23 @@ HKEY RootKey(const std::string& name) {
   return name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
 }
 
-// A stand-in's trace, "<epoch ms>\t[<program>\t]<event>\t<detail...>", or the
-// box answerer's transcript, "<ms>\t<kind>\t<key>=<escaped value>...": what
-// follows the kind is the detail and, split at its "=", the fields.
-std::vector<Event> ReadEvents(const std::string& path, bool namesProgram) {
+// The transcript and the traces through the tools' one reader of their
+// formats; a line their writers never write fails the test.
+std::vector<Event> Events(const transcript::Reading& reading, const std::string& path) {
+  for (const std::string& error : reading.errors) ADD_FAILURE() << path << ", " << error;
   std::vector<Event> events;
-  const std::size_t kindAt = namesProgram ? 2 : 1;
-  std::ifstream file(path);
-  for (std::string line; std::getline(file, line);) {
-    std::vector<std::string> parts(1);
-    for (char c : line) c == '\t' ? parts.emplace_back() : parts.back() += c;
-    if (parts.size() <= kindAt) continue;
+  for (const transcript::Event& read : reading.events) {
     Event& event = events.emplace_back();
-    event.ms = std::atoll(parts[0].c_str());
-    if (namesProgram) event.fields["program"] = parts[1];
-    event.kind = parts[kindAt];
-    for (std::size_t i = kindAt + 1; i < parts.size(); ++i) {
-      const std::string& part = parts[i];
-      event.detail += (i > kindAt + 1 ? "\t" : "") + part;
-      const std::string::size_type equals = part.find('=');
-      if (equals == std::string::npos) continue;
-      std::string& value = event.fields[part.substr(0, equals)];
-      for (std::size_t at = equals + 1; at < part.size(); ++at) {
-        char c = part[at];
-        if (c == '\\' && at + 1 < part.size()) {
-          c = part[++at];
-          c = c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-        }
-        value += c;
-      }
-    }
+    event.ms = read.ms;
+    event.kind = read.kind;
+    event.fields = read.fields;
+    if (!read.program.empty()) event.fields["program"] = read.program;
+    for (std::size_t i = 0; i < read.detail.size(); ++i) event.detail += (i ? "\t" : "") + read.detail[i];
   }
   return events;
+}
+std::vector<Event> ReadTrace(const std::string& path, bool namesProgram) {
+  return Events(transcript::ReadTraceFile(path, namesProgram), path);
 }
 
 // Left out of snapshots: the user profiles (Wine's links into the Unix home
@@ -408,7 +396,7 @@ Transcript RunKwuninst(const RunOptions& options) {
   GetExitCodeProcess(process, &code);
   CloseHandle(process);
   transcript.answererExitCode = static_cast<int>(code);
-  transcript.events = ReadEvents(transcriptPath, false);
+  transcript.events = Events(kw::transcript::ReadTranscriptFile(transcriptPath), transcriptPath);
   return transcript;
 }
 
@@ -423,10 +411,8 @@ bool StartFileHolder(const std::string& path, const std::string& options) {
                       kWorkDir, path.substr(path.rfind('\\') + 1) + " - File Viewer");
 }
 
-std::vector<Event> ProductTrace() { return ReadEvents(InWorkDir("product-trace.txt"), true); }
-std::vector<Event> UninstallerTrace() {
-  return ReadEvents(InWorkDir("uninst-trace.txt"), false);
-}
+std::vector<Event> ProductTrace() { return ReadTrace(InWorkDir("product-trace.txt"), true); }
+std::vector<Event> UninstallerTrace() { return ReadTrace(InWorkDir("uninst-trace.txt"), false); }
 
 bool WaitForUninstallerExit(int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 100) {

@@ -22,23 +22,23 @@ std::uint64_t UnixMillisNow() {
 namespace {
 
 HANDLE OpenForAppend(const std::string& path) {
-  // Readers (the test) and, in some tests, other stand-ins may have the file
-  // open at the same time, so share it both ways.  A sharing clash can still
-  // happen for a moment (e.g. a reader that opened it without sharing), so
-  // retry for a little while before giving up on the line.
+  // Readers (the test) may have the file open at the same time, so it is
+  // shared for reading; not for writing, so that stand-ins appending at the
+  // same moment take turns.  FILE_APPEND_DATA should make every write land
+  // at the end of the file, but under Wine two programs that started
+  // together wrote at the same end, one line over the other.  A sharing
+  // clash lasts a moment (another line being appended, or a reader that
+  // opened the file without sharing), so retry for a little while before
+  // giving up on the line.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // FILE_APPEND_DATA alone makes every write land at the end of the file,
-    // even if another process appended in between.
-    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE &&
         GetLastError() != ERROR_SHARING_VIOLATION &&
         GetLastError() != ERROR_LOCK_VIOLATION) {
       // Systems that do not know FILE_APPEND_DATA: plain write access, and
       // the caller seeks to the end.
-      h = CreateFileA(path.c_str(), GENERIC_WRITE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (h != INVALID_HANDLE_VALUE) return h;
