@@ -562,9 +562,8 @@ void InstallProduct(const std::string& tools) {
 }
 
 void ClearMachine() {
-  for (const char* program : {"Uninst.exe", "K-TASKER.EXE", "K-WARD32.EXE", "boxanswer.exe"}) {
-    KillProcesses(program);
-  }
+  for (const char* program : {"Uninst.exe", "boxanswer.exe"}) KillProcesses(program);
+  for (const footprint::Program& program : footprint::kPrograms) KillProcesses(program.file);
 }
 
 // What the confirmed run must leave once the uninstaller has gone on and

@@ -294,10 +294,10 @@ void SetWindowsVersion(const std::string& version) {
 }
 
 void ResetMachine() {
-  for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "K-TASKER.EXE", "K-WARD32.EXE",
-                              "ZRP95.EXE", "KWSHELL.EXE", "file_holder.exe"}) {
+  for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "file_holder.exe"}) {
     FindProcesses(program, true);
   }
+  for (const footprint::Program& program : footprint::kPrograms) FindProcesses(program.file, true);
   for (const char* directory : {kInstallDir, kWorkDir, kTaskDir}) {
     testing::RemoveTreeOnDisk(directory);
   }

@@ -33,7 +33,7 @@ using State = std::map<std::string, std::string>;
 using testing::RunProductProgram;
 
 constexpr std::uint32_t kMachines = 600;
-constexpr const char* kMarker = "C:\\K-WARD.SYS";
+const std::string kMarker = footprint::Place("marker");
 constexpr const char* kBatch = "C:\\WINDOWS\\DOSSTART.BAT";
 constexpr const char* kWininit = "C:\\WINDOWS\\WININIT.INI";
 constexpr const char* kRecord = "C:\\WINDOWS\\TEMP\\KWUNINST.LOG";
@@ -345,7 +345,10 @@ bool IsProductRegistryLine(const Facts& facts, const std::string& line) {
 // log) and the marker.
 bool IsProductFile(const Facts& facts, const std::string& path, const std::string& entry) {
   const std::string name = NameOf(path);
-  const bool spared = entry[0] == 'F' && (name == "KWUNINST.EXE" || name == "DEISL1.ISU");
+  bool spared = false;  // what the setup-log uninstaller removes, wherever it lies
+  for (const footprint::File& file : footprint::kFiles) {
+    spared |= entry[0] == 'F' && footprint::Is(file.role, "uninstall") && name == Upper(file.name);
+  }
   return Upper(path) == kMarker || (StartsWith(path, facts.installDir) && !spared);
 }
 
