@@ -69,12 +69,6 @@ bool HoldsUninstallProgram(CFileManagementPrompt& files, const CTrimString& inst
   return files.ListFiles(installDir.JoinPath(kUninstallProgram), found);
 }
 
-bool IsInside(const std::string& path, const CTrimString& directory) {
-  CTrimString prefix = directory;
-  prefix.StripTrailingBackslashes();
-  return !prefix.empty() && UpperCased(path).rfind(UpperCased(prefix + "\\"), 0) == 0;
-}
-
 // Queues what is left of the product for the next start of Windows, and
 // records what stays for good.  A path that reaches another entry (see
 // CFileManagement::ReachesItself) would queue that one: it is not queued.
@@ -85,7 +79,7 @@ class LeftoverQueue {
   // Never anything in the Windows directory: the system's own files are
   // there, whatever a registry value says.
   void File(const std::string& path) {
-    if (IsInside(path, m_windowsDir)) {
+    if (IsInDirectory(path, m_windowsDir)) {
       CRunRecord::Note("file: kept " + path + " (in the Windows directory)");
       return;
     }

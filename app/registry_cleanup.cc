@@ -74,10 +74,7 @@ bool IsOurTaskFileClass(const std::string& documentClass) {
 // The item as the record names it: the root's name, the path without its
 // leading backslash, and a value's name in brackets.
 std::string ItemName(const RegistryStep& step, bool value) {
-  const char* root = step.root == kHkeyClassesRoot    ? "HKEY_CLASSES_ROOT"
-                     : step.root == kHkeyCurrentUser ? "HKEY_CURRENT_USER"
-                                                     : "HKEY_LOCAL_MACHINE";
-  return std::string(root) + step.keyPath + (value ? std::string(" [") + step.valueName + "]" : "");
+  return std::string(RootName(step.root)) + step.keyPath + (value ? std::string(" [") + step.valueName + "]" : "");
 }
 
 // Deletes a key's tree or a value and records what became of it: removed,

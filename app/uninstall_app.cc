@@ -32,11 +32,6 @@ struct InstallDirSource {
   ValueForm form;
 };
 
-std::string RootName(RegKey root) {
-  return root == kHkeyClassesRoot    ? "HKEY_CLASSES_ROOT"
-         : root == kHkeyCurrentUser ? "HKEY_CURRENT_USER"
-                                    : "HKEY_LOCAL_MACHINE";
-}
 
 const InstallDirSource kInstallDirSources[] = {
     // The resident driver's path.
@@ -129,7 +124,7 @@ bool CUninstallApp::LocateInstallDir() {
     text.GetDirectoryPart(directory);
     if (!IsUsableInstallDir(directory)) continue;
     m_strInstallDir = directory;
-    CRunRecord::Note("installation: " + directory + " (from " + RootName(source.root) + "\\" +
+    CRunRecord::Note("installation: " + directory + " (from " + std::string(RootName(source.root)) + "\\" +
                      source.keyPath + ", value \"" + source.valueName + "\")");
     return true;
   }
@@ -147,24 +142,22 @@ void CUninstallApp::BuildUninstallCommand(CTrimString& command) {
 }
 
 void CUninstallApp::ReportFailure(unsigned messageId) {
-  const std::string text = LoadMessage(messageId);
   // The caption goes through the message formatting with no argument; it
   // holds no placeholder, so it shows as it is.
-  const std::string caption = FormatMessageText(LoadMessage(kMsgUninstallErrorTitle), "");
-  const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : WindowHandle{};
-  const int answer = Os().ShowMessageBox(owner, text, caption, kMbOk | kMbIconError);
-  CRunRecord::NoteBox(caption, text, answer);
+  ShowBox(LoadMessage(messageId), FormatMessageText(LoadMessage(kMsgUninstallErrorTitle), ""),
+          kMbIconError);
 }
 
 void CUninstallApp::ReportQueuedForRestart() {
   if (m_nQueuedForRestart == 0) return;
   // Not an error: the user has only to restart, and before installing the
   // product again, whose new files the queued deletions would take.
-  const std::string text = LoadMessage(kMsgRemovedAtRestart);
-  const std::string caption = LoadMessage(kTitleUninstall);
+  ShowBox(LoadMessage(kMsgRemovedAtRestart), LoadMessage(kTitleUninstall), kMbIconInformation);
+}
+
+void CUninstallApp::ShowBox(const std::string& text, const std::string& caption, std::uint32_t icon) {
   const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : WindowHandle{};
-  const int answer = Os().ShowMessageBox(owner, text, caption, kMbOk | kMbIconInformation);
-  CRunRecord::NoteBox(caption, text, answer);
+  CRunRecord::NoteBox(caption, text, Os().ShowMessageBox(owner, text, caption, kMbOk | icon));
 }
 
 void CUninstallApp::RunUninstallSequence() {

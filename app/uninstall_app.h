@@ -5,6 +5,9 @@
 #ifndef KWUNINST_APP_UNINSTALL_APP_H_
 #define KWUNINST_APP_UNINSTALL_APP_H_
 
+#include <cstdint>
+#include <string>
+
 #include "app/win_app.h"
 #include "components/trim_string.h"
 
@@ -60,6 +63,9 @@ class CUninstallApp : public CWinApp {
   // path below a drive root, not the Windows directory, one that holds it or
   // one inside it.
   static bool IsUsableInstallDir(const CTrimString& directory);
+  // An OK box with the icon, owned by the main window while there is one,
+  // and its line in the record.
+  void ShowBox(const std::string& text, const std::string& caption, std::uint32_t icon);
   // After the file stage: queues what is left of the product for deletion
   // when Windows next starts: the task files and the marker left, and, when
   // the installation directory was emptied (by emptying), the files whose

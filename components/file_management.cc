@@ -22,13 +22,6 @@ bool EndsIn(const std::string& text, const char* characters) {
   return !text.empty() && std::string(characters).find(text.back()) != std::string::npos;
 }
 
-// What the answer of a look by name says: only "not found" means nothing
-// is there.  A name too long for the call, or one it may not read, says
-// nothing about the entry.
-bool SaysNothingThere(long error) {
-  return error == kErrorFileNotFound || error == kErrorPathNotFound;
-}
-
 }  // namespace
 
 bool CFileManagement::s_bBudgetSet = false;
@@ -184,7 +177,7 @@ bool CFileManagement::IsThere(const std::string& path) {
   }
   if (!ReachesItself(path)) return IsListed(path);
   std::uint32_t attributes = 0;
-  return !SaysNothingThere(Os().LookUpEntry(path, &attributes));
+  return !MeansNothingThere(Os().LookUpEntry(path, &attributes));
 }
 
 bool CFileManagement::IsListed(const std::string& path) {

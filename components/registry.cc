@@ -57,6 +57,12 @@ bool ReadSubkeyName(RegKey key, std::uint32_t index, std::string& name) {
 
 }  // namespace
 
+const char* RootName(RegKey root) {
+  return root == kHkeyClassesRoot    ? "HKEY_CLASSES_ROOT"
+         : root == kHkeyCurrentUser ? "HKEY_CURRENT_USER"
+                                    : "HKEY_LOCAL_MACHINE";
+}
+
 CRegistry::CRegistry() { LoadTitle(kTitleRegistry); }
 
 void CRegistry::NormalizeKeyPath(CTrimString& path) {

@@ -14,6 +14,9 @@
 
 namespace kw {
 
+// A predefined root's name as regedit writes it: "HKEY_CURRENT_USER".
+const char* RootName(RegKey root);
+
 class CRegistry : public CErrorInfo {
  public:
   // Value data is read into this many bytes; longer data cannot be read.

@@ -24,9 +24,7 @@ void CRunRecord::Write(const std::vector<std::string>& directoriesToStayOutOf) {
   const std::string path = Path();
   if (path.empty()) return;
   for (const std::string& directory : directoriesToStayOutOf) {
-    CTrimString inside = directory;
-    inside.StripTrailingBackslashes();
-    if (!inside.empty() && UpperCased(path).rfind(UpperCased(inside + "\\"), 0) == 0) return;
+    if (IsInDirectory(path, directory)) return;
   }
   std::string text;
   for (const std::string& line : s_lstLines) text += line + "\r\n";

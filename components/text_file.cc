@@ -63,8 +63,7 @@ std::string SpareName(const std::string& path, const char* extension) {
 // Whether the look found nothing under the name.
 bool IsAbsent(const std::string& path) {
   std::uint32_t attributes = 0;
-  const long error = Os().LookUpEntry(path, &attributes);
-  return error == kErrorFileNotFound || error == kErrorPathNotFound;
+  return MeansNothingThere(Os().LookUpEntry(path, &attributes));
 }
 
 // Removes what an interrupted earlier save left under a spare name: new

@@ -23,6 +23,12 @@ std::string UpperCased(std::string text) {
   return text;
 }
 
+bool IsInDirectory(const std::string& path, const std::string& directory) {
+  CTrimString prefix = directory;
+  prefix.StripTrailingBackslashes();
+  return !prefix.empty() && UpperCased(path).rfind(UpperCased(prefix + "\\"), 0) == 0;
+}
+
 bool EqualsNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && UpperCased(a) == UpperCased(b);
 }

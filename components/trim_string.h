@@ -46,6 +46,11 @@ std::string UpperCased(std::string text);
 // Whole-text comparison without regard to case.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 
+// Whether the path lies below the directory (written with or without its
+// trailing backslash), compared without regard to case.  Nothing lies below
+// an empty directory.
+bool IsInDirectory(const std::string& path, const std::string& directory);
+
 }  // namespace kw
 
 #endif  // KWUNINST_COMPONENTS_TRIM_STRING_H_

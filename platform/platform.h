@@ -74,6 +74,13 @@ constexpr std::uint32_t kFileAttributeArchive = 0x20;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;  // none of the others
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
+// Whether a failed file call says that nothing is there.  Only these two
+// answers do; any other failure (a name too long for the ANSI calls, say)
+// says nothing about the entry.
+inline bool MeansNothingThere(long error) {
+  return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
 // Longest path the ANSI file calls accept, terminating zero included.
 // Longer ones fail with kErrorFilenameExcedRange, yet a directory listing
 // still shows the entries they would name.

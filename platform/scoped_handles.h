@@ -123,9 +123,7 @@ class ScopedFind {
   // search could not look (a path too long for it).
   long Error() const { return m_error; }
   // Whether the last First looked and found nothing there.
-  bool FoundNothing() const {
-    return m_error == kErrorFileNotFound || m_error == kErrorPathNotFound;
-  }
+  bool FoundNothing() const { return MeansNothingThere(m_error); }
   bool Next(FindEntry* entry) {
     return m_search.IsOpen() && m_search.Port().FindNextEntry(m_search.Get(), entry);
   }
