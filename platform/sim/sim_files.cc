@@ -372,11 +372,6 @@ bool SimFileSystem::IsHeld(const std::string& path) const {
 
 bool SimFileSystem::Exists(const std::string& path) const { return Lookup(path) != nullptr; }
 
-bool SimFileSystem::HasEntry(const std::string& path) const {
-  std::vector<std::string> names;
-  return Components(path, &names) && LookupNames(names, false) != nullptr;
-}
-
 bool SimFileSystem::IsDirectory(const std::string& path) const {
   std::shared_ptr<Node> node = Lookup(path);
   return node && node->isDirectory;

@@ -61,9 +61,6 @@ class SimFileSystem {
   void ReleaseAllOf(const std::string& holder);
   bool IsHeld(const std::string& path) const;
   bool Exists(const std::string& path) const;
-  // Whether the path names an entry, a link as itself (its target may be
-  // gone).
-  bool HasEntry(const std::string& path) const;
   bool IsDirectory(const std::string& path) const;
   std::string Content(const std::string& path) const;
   // Every entry of the drive, one line each ("D " for directories, "L " for
