@@ -43,16 +43,7 @@ HKEY RootKey(const std::string& name) {
 // formats; a line their writers never write fails the test.
 std::vector<Event> Events(const transcript::Reading& reading, const std::string& path) {
   for (const std::string& error : reading.errors) ADD_FAILURE() << path << ", " << error;
-  std::vector<Event> events;
-  for (const transcript::Event& read : reading.events) {
-    Event& event = events.emplace_back();
-    event.ms = read.ms;
-    event.kind = read.kind;
-    event.fields = read.fields;
-    if (!read.program.empty()) event.fields["program"] = read.program;
-    for (std::size_t i = 0; i < read.detail.size(); ++i) event.detail += (i ? "\t" : "") + read.detail[i];
-  }
-  return events;
+  return reading.events;
 }
 std::vector<Event> ReadTrace(const std::string& path, bool namesProgram) {
   return Events(transcript::ReadTraceFile(path, namesProgram), path);
@@ -235,7 +226,7 @@ std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& 
                             const std::string& program) {
   std::vector<Event> matching;
   for (const Event& event : trace) {
-    if (event.kind == kind && (program.empty() || event.Get("program") == program)) {
+    if (event.kind == kind && (program.empty() || event.program == program)) {
       matching.push_back(event);
     }
   }
@@ -245,9 +236,15 @@ std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& 
 std::string TraceText(const std::vector<Event>& trace) {
   std::string text;
   for (const Event& event : trace) {
-    text += std::to_string(event.ms) + " " + event.Get("program") + " " + event.kind + " " +
-            event.detail + "\n";
+    text += std::to_string(event.ms) + " " + event.program + " " + event.kind + " " +
+            DetailText(event) + "\n";
   }
+  return text;
+}
+
+std::string DetailText(const Event& event) {
+  std::string text;
+  for (std::size_t i = 0; i < event.detail.size(); ++i) text += (i ? "\t" : "") + event.detail[i];
   return text;
 }
 
@@ -396,7 +393,7 @@ Transcript RunKwuninst(const RunOptions& options) {
   GetExitCodeProcess(process, &code);
   CloseHandle(process);
   transcript.answererExitCode = static_cast<int>(code);
-  transcript.events = Events(kw::transcript::ReadTranscriptFile(transcriptPath), transcriptPath);
+  transcript.events = Events(transcript::ReadTranscriptFile(transcriptPath), transcriptPath);
   return transcript;
 }
 

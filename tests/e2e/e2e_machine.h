@@ -5,9 +5,10 @@
 #define KWUNINST_TESTS_E2E_E2E_MACHINE_H_
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "tools/boxanswer/transcript_reader.h"
 
 namespace kw::e2e {
 
@@ -16,24 +17,15 @@ constexpr const char* kStatusCaption = "  K-WARD Uninstall";
 constexpr const char* kErrorCaption = "K-WARD Uninstall Error";
 constexpr const char* kNoticeCaption = "K-WARD Uninstall";
 
-// One line of a transcript (its "key=value" fields) or of a trace (the
-// product stand-ins' program as field "program", the rest as detail).
-struct Event {
-  std::int64_t ms = 0;  // box answerer: since it started; traces: Unix epoch
-  std::string kind;
-  std::map<std::string, std::string> fields;
-  std::string detail;
-
-  std::string Get(const std::string& key) const {
-    return fields.count(key) ? fields.at(key) : std::string();
-  }
-};
+// One line of a transcript or of a trace, as the tools' one reader reads it.
+using Event = transcript::Event;
 
 // The events of one kind (and, when named, of one program's stand-in), and a
 // whole trace as text for failure messages.
 std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& kind,
                             const std::string& program = "");
 std::string TraceText(const std::vector<Event>& trace);
+std::string DetailText(const Event& event);  // its detail fields, tab-separated as written
 
 struct Transcript {
   int answererExitCode = -1;

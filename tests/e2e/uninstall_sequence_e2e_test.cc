@@ -68,7 +68,7 @@ TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
   // The uninstaller was started on the install log, in C:\.
   const std::vector<Event> started = EventsOf(uninstaller, "started");
   ASSERT_EQ(started.size(), 1u);
-  EXPECT_EQ(started[0].detail, "C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\tcwd=C:\\");
+  EXPECT_EQ(DetailText(started[0]), "C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\tcwd=C:\\");
 
   // The status window as the user sees it, and its four statuses.
   const std::vector<Event> windows = transcript.Of("status-window");
