@@ -73,6 +73,12 @@ inline std::string Place(const std::string& name) {
 
 inline bool Is(const char* role, const char* wanted) { return std::string(role) == wanted; }
 
+// A root as the registry's own dumps and .reg files name it: "HKCU" is
+// "HKEY_CURRENT_USER".
+inline std::string LongRootName(const std::string& root) {
+  return root == "HKCU" ? "HKEY_CURRENT_USER" : root == "HKLM" ? "HKEY_LOCAL_MACHINE" : "HKEY_CLASSES_ROOT";
+}
+
 // Whether the setup-log uninstaller removes the value, by its log: it is
 // logged itself, or lies in a logged key.
 inline bool RemovedByTheLog(const Value& value) {

@@ -15,7 +15,6 @@
 #include <numeric>
 #include <random>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -57,12 +56,6 @@ class Dice {
 RegKey RootKey(const std::string& root) {
   return root == "HKCU" ? kHkeyCurrentUser : root == "HKLM" ? kHkeyLocalMachine : kHkeyClassesRoot;
 }
-// A key as the registry's dump names it.
-std::string DumpName(const std::string& root, const std::string& key) {
-  return (root == "HKCU"   ? "HKEY_CURRENT_USER\\"
-          : root == "HKLM" ? "HKEY_LOCAL_MACHINE\\"
-                           : "HKEY_CLASSES_ROOT\\") + key;
-}
 
 // The registry items the clean-up removes: the footprint's key trees, its
 // company keys and extension key (the product's on some machines only), and
@@ -86,13 +79,6 @@ std::vector<RegistryItem> ProductRegistryItems() {
   return items;
 }
 const std::vector<RegistryItem> kProductItems = ProductRegistryItems();
-// The same item by its key, for the injected faults.
-const RegistryItem& ItemOf(const std::string& key) {
-  for (const RegistryItem& item : kProductItems) {
-    if (key == item.key) return item;
-  }
-  throw std::logic_error("no such item: " + key);
-}
 constexpr const char* kAgentSettings = "Software\\Halvern Software\\K-WARD32";
 
 // Other programs' items named like the product's, and its neighbours'.
@@ -333,7 +319,7 @@ std::string NameOf(const std::string& path) { return Upper(path.substr(path.rfin
 // A line of the registry's dump that the clean-up is to remove.
 bool IsProductRegistryLine(const Facts& facts, const std::string& line) {
   for (const RegistryItem& item : kProductItems) {
-    const std::string key = DumpName(item.root, item.key);
+    const std::string key = footprint::LongRootName(item.root) + "\\" + item.key;
     const bool sharedCompany = facts.companyKeysShared.count(item.key) != 0;
     if (sharedCompany || (footprint::Is(item.role, "class") && !facts.extensionIsOurs)) continue;
     if (item.value ? StartsWith(line, key + " [" + item.value + "] ") : InTree(line, key)) return true;
@@ -604,13 +590,17 @@ struct Fault {
 };
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
-// The switches of a product item's key.
-sim::KeySwitches& Switches(SimMachine& machine, const std::string& key) {
-  return machine.Registry().Switches(RootKey(ItemOf(key).root), key);
+// Keys of the product's items, and their switches.
+struct ProductKey {
+  RegKey root;
+  const char* path;
+};
+constexpr ProductKey kDriverClass{kHkeyClassesRoot, "ZRP"};
+constexpr ProductKey kStartupList{kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
+constexpr ProductKey kAgentsKey{kHkeyCurrentUser, "Software\\Halvern Software\\K-tasker"};
+sim::KeySwitches& Switches(SimMachine& machine, const ProductKey& key) {
+  return machine.Registry().Switches(key.root, key.path);
 }
-constexpr const char* kDriverClass = "ZRP";
-constexpr const char* kStartupList = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kAgentsKey = "Software\\Halvern Software\\K-tasker";
 const std::string kLocked = "C:\\K-WARD\\K-WARD32.EXE";
 
 const Fault kFaults[] = {

@@ -34,11 +34,6 @@ namespace fp = kw::footprint;
 const char* const kSystemKey = "a key of the system's: only the product's value in it goes";
 const char* const kSpared = "KWUNINST leaves it to the setup-log uninstaller";
 
-std::string LongRoot(const std::string& root) {
-  if (root == "HKCU") return "HKEY_CURRENT_USER";
-  return root == "HKLM" ? "HKEY_LOCAL_MACHINE" : "HKEY_CLASSES_ROOT";
-}
-
 // A C:\ path as a path below the prefix's drive_c directory.
 fs::path OnDrive(const std::string& driveC, const std::string& path) {
   std::string below = TrimTrailing(path.substr(3), '\\');
@@ -100,7 +95,7 @@ std::string RegString(const std::string& text) {
 
 std::vector<std::string> RegValue(const std::string& root, const std::string& key,
                                   const std::string& name, const std::string& data) {
-  return {"[" + LongRoot(root) + "\\" + key + "]",
+  return {"[" + fp::LongRootName(root) + "\\" + key + "]",
           (name.empty() ? "@" : RegString(name)) + "=" + RegString(data)};
 }
 
@@ -108,7 +103,7 @@ std::vector<std::string> RegValue(const std::string& root, const std::string& ke
 std::string RegFile() {
   std::vector<std::string> lines = {"REGEDIT4", ""};
   for (const fp::Key& key : fp::kKeys) {
-    lines.push_back("[" + LongRoot(key.root) + "\\" + key.path + "]");
+    lines.push_back("[" + fp::LongRootName(key.root) + "\\" + key.path + "]");
   }
   for (const fp::Value& value : fp::kValues) {
     for (const std::string& line :
