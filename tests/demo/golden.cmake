@@ -1,5 +1,5 @@
 # The demo's report (tools/demo) held to what it gave on the data of one
-# real --cancel run (run/, made by refresh.sh): the report and the live
+# real --cancel run (run/, made by scripts/refresh-demo-golden.sh): the report and the live
 # lines of its transcript; the report with after-pictures as a faulty
 # uninstall would leave them (faults/: a neighbour's file and value
 # removed, a product file kept, a new file), each marked NOT EXPECTED; and

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Makes the golden test's data anew (golden.cmake) from a demo run kept with
-# --keep:
+# Makes the data of the demo report's golden test (tests/demo/golden.cmake)
+# anew from a demo run kept with --keep:
 #
 #   bash scripts/demo.sh --cancel --keep
-#   bash tests/demo/refresh.sh /tmp/kw-demo.XXXXXX
+#   bash scripts/refresh-demo-golden.sh /tmp/kw-demo.XXXXXX
 #
 # Copies what the report reads into run/, trims the registry pictures to the
 # keys the report looks at (Wine's own keys are thousands of lines), checks
@@ -11,9 +11,9 @@
 # derives the faulty pictures of faults/, and writes the expected texts.
 # Read them before committing: they are what the test holds the report to.
 set -euo pipefail
-[ $# -eq 1 ] && [ -f "$1/transcript.txt" ] || { sed -n '2,12s/^# \?//p' "$0" >&2; exit 2; }
+[ $# -eq 1 ] && [ -f "$1/transcript.txt" ] || { sed -n '2,11s/^# \?//p' "$0" >&2; exit 2; }
 work=$(cd "$1" && pwd)
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 cmake --preset native >/dev/null && cmake --build --preset native --target demo_report >/dev/null
 report=$PWD/build/native/tools/demo/demo_report
 cd tests/demo
@@ -36,7 +36,7 @@ for phase in before after; do
   ' "$work/$phase-registry.txt" >"run/$phase-registry.txt"
 done
 "$report" --report run >expected-report.txt
-"$report" --report "$work" | cmp -s - expected-report.txt || { echo "refresh.sh: trim less" >&2; exit 1; }
+"$report" --report "$work" | cmp -s - expected-report.txt || { echo "refresh-demo-golden.sh: trim less" >&2; exit 1; }
 "$report" --live <run/transcript.txt >expected-live.txt
 
 # A neighbour's file and value removed, a product file kept, a new file.
