@@ -134,7 +134,9 @@ std::string StatusFollower::AnnounceWindow(uint64_t now, const StatusWindow& sta
   // Where a window centred in the work area would be: the middle of the
   // work area less half the window, each truncated on its own.  A window
   // that would stick out of the work area is expected to have been moved
-  // back inside, keeping its top-left corner visible first.
+  // back inside, keeping its top-left corner visible first.  Worked out here
+  // again, not taken from the program's layout code, so that a mistake there
+  // is not repeated by its check.
   LONG left = (work.left + work.right) / 2 - width / 2;
   LONG top = (work.top + work.bottom) / 2 - height / 2;
   if (left + width > work.right) left = work.right - width;
