@@ -11,7 +11,7 @@
 
 #include "tests/support/footprint.h"
 #include "tests/support/win32_disk.h"
-#include "tools/boxanswer/transcript_reader.h"
+#include "tests/support/transcript_reader.h"
 
 namespace kw::e2e {
 namespace {

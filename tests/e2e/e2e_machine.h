@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/boxanswer/transcript_reader.h"
+#include "tests/support/transcript_reader.h"
 
 namespace kw::e2e {
 

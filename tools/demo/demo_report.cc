@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/boxanswer/transcript_reader.h"
+#include "tests/support/transcript_reader.h"
 #include "tools/demo/observed_run.h"
 #include "tools/demo/pictures.h"
 #include "tools/demo/report.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/boxanswer/transcript_reader.h"
+#include "tests/support/transcript_reader.h"
 
 namespace kw::demo {
 

@@ -1,4 +1,4 @@
-#include "transcript_reader.h"
+#include "tests/support/transcript_reader.h"
 
 #include <fstream>
 

@@ -1,9 +1,9 @@
 // The one reader of the box answerer's transcript and of the stand-ins'
-// traces, following their formats as README.md here and
-// ../standins/README.md write them down.  The end-to-end harness reads them
+// traces, following their formats as tools/boxanswer/README.md and
+// tools/standins/README.md write them down.  The end-to-end harness reads them
 // under Windows, the demo's report on Linux: standard library only.
-#ifndef BOXANSWER_TRANSCRIPT_READER_H
-#define BOXANSWER_TRANSCRIPT_READER_H
+#ifndef KWUNINST_TESTS_SUPPORT_TRANSCRIPT_READER_H_
+#define KWUNINST_TESTS_SUPPORT_TRANSCRIPT_READER_H_
 
 #include <cstddef>
 #include <cstdint>
