@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows builds
   wine wine64 wine32:i386 xvfb xauth        # running them (32-bit Windows too), with a display
   fonts-wine                                # Wine's own fonts: caption buttons (Marlett), dialogs
+  libstb-dev                                # stb_image_write.h: the box answerer's screenshots
   procps                                    # pgrep, to check nothing is left running
 )
 

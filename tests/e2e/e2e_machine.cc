@@ -378,7 +378,7 @@ Transcript RunKwuninst(const RunOptions& options) {
   for (const std::string& text : options.textAnswers) command += " --answer-text " + Quoted(text);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
   command += " --watch-status " + Quoted(kStatusCaption);
-  if (!options.screenshot.empty()) command += " --screenshot " + Quoted(options.screenshot);
+  if (!options.screenshots.empty()) command += " --screenshots " + Quoted(options.screenshots);
   command += " --transcript " + Quoted(transcriptPath) +
              " --timeout " + std::to_string(options.timeoutSeconds);
 

@@ -76,7 +76,7 @@ std::string Differences(const Snapshot& expected, const Snapshot& actual);
 struct RunOptions {
   std::vector<std::string> answers;      // "<title>=<button>[@<delay>]"
   std::vector<std::string> textAnswers;  // "<part of the text>=<button>[@<delay>]", tried first
-  std::string screenshot;                // PNG path, empty for none
+  std::string screenshots;               // directory of the PNG series, empty for none
   double timeoutSeconds = 90;
 };
 // Answers the question after 300 ms, as a user would, OK to any error box and

@@ -1,65 +1,44 @@
 #include "arrivals.h"
 
-namespace boxanswer {
+#include <tlhelp32.h>
 
+namespace boxanswer {
 namespace {
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() && SameTextNoCase(text.substr(0, prefix.size()), prefix);
+// The image name of a running process; "" when it has gone.
+std::string ExeOfProcess(DWORD pid) {
+  std::string exe;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return exe;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == pid) exe = entry.szExeFile;
+  }
+  CloseHandle(snapshot);
+  // Some systems report a full path; the image name is what readers need.
+  return exe.substr(exe.find_last_of("\\/") + 1);
 }
 
 }  // namespace
-
-ArrivalReporter::ArrivalReporter(Transcript* transcript)
-    : transcript_(transcript), selfPid_(GetCurrentProcessId()) {
-  SnapshotProcesses(&processes_);
-}
-
-void ArrivalReporter::ReportNewProcesses(uint64_t now) {
-  std::map<DWORD, ProcessInfo> current;
-  if (!SnapshotProcesses(&current)) return;
-  for (const auto& entry : current) {
-    const ProcessInfo& info = entry.second;
-    if (info.pid == selfPid_) continue;
-    auto before = processes_.find(info.pid);
-    if (before != processes_.end() && before->second.exe == info.exe) continue;
-    transcript_->Write(Event(now, "process")
-                           .Add("exe", info.exe)
-                           .Add("pid", info.pid)
-                           .Add("ppid", info.parentPid));
-  }
-  processes_.swap(current);
-}
-
-std::string ArrivalReporter::ExeOf(uint64_t now, DWORD pid) {
-  auto found = processes_.find(pid);
-  if (found == processes_.end()) {
-    // The window's process started after this poll's snapshot: take the
-    // next one now, so its "process" event still precedes the window.
-    ReportNewProcesses(now);
-    found = processes_.find(pid);
-  }
-  return found == processes_.end() ? std::string() : found->second.exe;
-}
 
 void ArrivalReporter::ReportNewWindows(uint64_t now, const std::vector<TopWindow>& windows) {
   ForgetDestroyedWindows(&reportedWindows_);
   for (const TopWindow& window : windows) {
     HWND hwnd = window.hwnd;
-    const std::string& title = window.title;
-    if (reportedWindows_.count(hwnd) || !window.visible || title.empty()) continue;
+    if (reportedWindows_.count(hwnd) || !window.visible || window.title.empty()) continue;
     const std::string className = ClassName(hwnd);
     // Wine's own helper windows are not part of the program under test.
-    if (StartsWithNoCase(className, "__wine")) continue;
+    if (SameTextNoCase(className.substr(0, 6), "__wine")) continue;
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == selfPid_) continue;
+    if (pid == GetCurrentProcessId()) continue;
     reportedWindows_.insert(hwnd);
     transcript_->Write(Event(now, "window")
-                           .Add("title", title)
+                           .Add("title", window.title)
                            .Add("class", className)
                            .Add("pid", pid)
-                           .Add("exe", ExeOf(now, pid))
+                           .Add("exe", ExeOfProcess(pid))
                            .Add("hwnd", HexHandle(hwnd)));
   }
 }

@@ -24,7 +24,6 @@
 #include "arrivals.h"
 #include "box_answerer.h"
 #include "clock.h"
-#include "cmdline.h"
 #include "options.h"
 #include "screenshot_scheduler.h"
 #include "started_process.h"
@@ -48,9 +47,9 @@ std::string FullPath(const std::string& path) {
 }
 
 // Reads and checks the command line; false after printing the usage.
-bool ReadOptions(Options* options) {
+bool ReadOptions(int argc, char** argv, Options* options) {
   std::string error;
-  if (!ParseOptions(SplitCommandLine(GetCommandLineA()), options, &error)) {
+  if (!ParseOptions(argc, argv, options, &error)) {
     if (!error.empty()) fprintf(stderr, "boxanswer: %s\n", error.c_str());
     fputs(kUsage, stderr);
     return false;
@@ -60,12 +59,7 @@ bool ReadOptions(Options* options) {
     fputs(kUsage, stderr);
     return false;
   }
-  if (!options->screenshot.empty() && options->statusTitles.empty()) {
-    fputs("boxanswer: warning: --screenshot is only taken for a --watch-status window\n",
-          stderr);
-  }
   options->transcript = FullPath(options->transcript);
-  options->screenshot = FullPath(options->screenshot);
   options->screenshotDir = FullPath(options->screenshotDir);
   return true;
 }
@@ -75,12 +69,11 @@ class Observers {
  public:
   Observers(const Options& options, const Clock& clock, Transcript* transcript)
       : arrivals_(transcript),
-        screenshots_(options.screenshot, options.screenshotDir, clock, transcript),
+        screenshots_(options.screenshotDir, clock, transcript),
         status_(options.statusTitles, transcript, &screenshots_),
         boxes_(options.answers, !options.hasRun, transcript, &screenshots_) {}
 
   void Poll(uint64_t now) {
-    arrivals_.ReportNewProcesses(now);
     const std::vector<TopWindow> windows = ReadTopWindows();
     arrivals_.ReportNewWindows(now, windows);
     status_.Poll(now, windows);
@@ -106,7 +99,7 @@ class Observers {
 bool IsDone(const Options& options, const StartedProcess& process, const Observers& observers,
             uint64_t now) {
   if (observers.HasPendingWork()) return false;
-  if (options.hasRun) return process.Ended() && now >= process.EndedMs() + options.graceMs;
+  if (options.hasRun) return process.Ended() && now >= process.EndedMs() + kGraceMs;
   if (!options.answers.empty()) return observers.AnyBoxFinished();
   return observers.AnyStatusWindowGone();
 }
@@ -124,12 +117,12 @@ void ReportTimeout(const Options& options, const StartedProcess& process, uint64
   if (process.Ended()) transcript->Write(process.ExitEvent(now));
 }
 
-int Run() {
+int Run(int argc, char** argv) {
   // Bare \n line ends on stdout whatever it is redirected to.
   _setmode(_fileno(stdout), _O_BINARY);
 
   Options options;
-  if (!ReadOptions(&options)) return kExitUsage;
+  if (!ReadOptions(argc, argv, &options)) return kExitUsage;
   if (!options.screenshotDir.empty()) CreateDirectoryA(options.screenshotDir.c_str(), nullptr);
 
   Clock clock;
@@ -163,4 +156,6 @@ int Run() {
 }  // namespace
 }  // namespace boxanswer
 
-int main() { return boxanswer::Run(); }
+// The runtime splits the command line as every console program's, quotes
+// and backslashes included.
+int main(int argc, char** argv) { return boxanswer::Run(argc, argv); }

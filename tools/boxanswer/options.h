@@ -10,7 +10,7 @@ namespace boxanswer {
 
 // After the started process ends, windows of helper processes it left
 // behind may still show up; keep watching a little.
-const unsigned kDefaultGraceMs = 500;
+const unsigned kGraceMs = 500;
 
 struct AnswerRule {
   std::string title;     // the whole title; empty in a --answer-text rule
@@ -25,19 +25,17 @@ struct Options {
   std::string cwd;
   std::vector<AnswerRule> answers;
   std::vector<std::string> statusTitles;
-  std::string screenshot;
   std::string screenshotDir;
   std::string transcript;
   double timeoutSeconds = 60;
-  unsigned graceMs = kDefaultGraceMs;
 };
 
 extern const char kUsage[];
 
-// Reads the arguments after the program name (args[0]).  False when they
-// are wrong, with *error saying why, or when help was asked for (*error
-// empty): either way the caller prints kUsage.
-bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+// Reads the arguments as the runtime split them (argv[0] is the program).
+// False when they are wrong, with *error saying why, or when help was asked
+// for (*error empty): either way the caller prints kUsage.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 
 }  // namespace boxanswer
 

@@ -4,22 +4,9 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace boxanswer {
-
-// 0x00RRGGBB pixels, top row first.
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> rgb;
-};
-
-// Copies a rectangle of the screen (as composed by the window manager, so
-// whatever covers the rectangle is what we get).
-bool CaptureScreenRect(const RECT& rect, Pixels* out);
 
 // Names the standard icon shown in rect on the screen: "error", "question",
 // "warning", "information", or "unknown".  Handles of icons of another
@@ -28,9 +15,8 @@ bool CaptureScreenRect(const RECT& rect, Pixels* out);
 // corner (icon corners are transparent) and compared pixel for pixel.
 std::string IdentifyIconOnScreen(const RECT& rect);
 
-// Captures the whole (virtual) screen and writes it as a PNG.
-bool SaveScreenshotPng(const std::string& path, int* width, int* height,
-                       std::string* error);
+// Captures the whole (virtual) screen and writes it as a 24-bit PNG.
+bool SaveScreenshotPng(const std::string& path, int* width, int* height, std::string* error);
 
 }  // namespace boxanswer
 

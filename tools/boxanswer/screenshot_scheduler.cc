@@ -6,16 +6,9 @@
 
 namespace boxanswer {
 
-ScreenshotScheduler::ScreenshotScheduler(const std::string& singlePath,
-                                         const std::string& seriesDir, const Clock& clock,
+ScreenshotScheduler::ScreenshotScheduler(const std::string& seriesDir, const Clock& clock,
                                          Transcript* transcript)
-    : singlePath_(singlePath), seriesDir_(seriesDir), clock_(clock), transcript_(transcript) {}
-
-void ScreenshotScheduler::ScheduleSingle(uint64_t now) {
-  if (singlePath_.empty() || singleScheduled_) return;
-  singleScheduled_ = true;
-  shots_.push_back({now + kScreenshotDelayMs, singlePath_, nullptr, std::string(), std::string()});
-}
+    : seriesDir_(seriesDir), clock_(clock), transcript_(transcript) {}
 
 void ScreenshotScheduler::ScheduleInSeries(uint64_t now, HWND window, const char* of,
                                            const std::string& text) {
@@ -49,9 +42,11 @@ void ScreenshotScheduler::Take(const Shot& shot) {
   const uint64_t at = clock_.Ms();
   if (SaveScreenshotPng(shot.path, &width, &height, &error)) {
     Event event(at, "screenshot");
-    event.Add("path", shot.path).Add("width", width).Add("height", height);
-    if (shot.window != nullptr) event.Add("of", shot.of).Add("text", shot.text);
-    transcript_->Write(event);
+    transcript_->Write(event.Add("path", shot.path)
+                           .Add("width", width)
+                           .Add("height", height)
+                           .Add("of", shot.of)
+                           .Add("text", shot.text));
   } else {
     transcript_->Write(Event(at, "error")
                            .Add("message", "screenshot failed: " + error)

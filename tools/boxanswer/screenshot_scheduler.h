@@ -1,6 +1,6 @@
 // Whole-screen shots of what the user sees, each taken a moment after what
-// it is to show appeared: the single --screenshot of the first status
-// change, and the numbered --screenshots series of status texts and boxes.
+// it is to show appeared: the numbered --screenshots series of status texts
+// and boxes.
 #ifndef BOXANSWER_SCREENSHOT_SCHEDULER_H
 #define BOXANSWER_SCREENSHOT_SCHEDULER_H
 
@@ -21,13 +21,9 @@ const uint64_t kScreenshotDelayMs = 400;
 
 class ScreenshotScheduler {
  public:
-  // singlePath (--screenshot) and seriesDir (--screenshots) may be empty:
-  // then those shots are not taken.
-  ScreenshotScheduler(const std::string& singlePath, const std::string& seriesDir,
-                      const Clock& clock, Transcript* transcript);
+  // seriesDir (--screenshots) may be empty: then no shots are taken.
+  ScreenshotScheduler(const std::string& seriesDir, const Clock& clock, Transcript* transcript);
 
-  // The --screenshot, once, after the status text first changed.
-  void ScheduleSingle(uint64_t now);
   // The next shot of the --screenshots series, of `window` showing `text`
   // (`of` is "status" or "box").  A window whose text changes again before
   // its shot is due gets the shot of the new text: the old one is no
@@ -38,8 +34,7 @@ class ScreenshotScheduler {
   bool HasPending() const { return !shots_.empty(); }
 
  private:
-  // A screenshot that is due: the single one (no window), or one of the
-  // series, of a status text or a box.
+  // A screenshot that is due, of a status text or a box.
   struct Shot {
     uint64_t dueMs;
     std::string path;
@@ -50,11 +45,9 @@ class ScreenshotScheduler {
 
   void Take(const Shot& shot);
 
-  const std::string singlePath_;
   const std::string seriesDir_;
   const Clock& clock_;
   Transcript* transcript_;
-  bool singleScheduled_ = false;
   std::vector<Shot> shots_;
   int seriesCount_ = 0;
 };

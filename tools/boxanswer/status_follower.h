@@ -1,5 +1,5 @@
 // Follows the program's status windows: where they are, whether they stay
-// on top and centred, each status text and whether it fits on its line.
+// on top, and each status text, as the user sees them.
 #ifndef BOXANSWER_STATUS_FOLLOWER_H
 #define BOXANSWER_STATUS_FOLLOWER_H
 
@@ -7,11 +7,9 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "dialog_font.h"
 #include "screenshot_scheduler.h"
 #include "transcript.h"
 #include "window_watch.h"
@@ -34,14 +32,9 @@ class StatusFollower {
     HWND hwnd = nullptr;
     uint64_t seenMs = 0;
     bool announced = false;
-    std::string initialText;
     std::string lastText;
-    bool textChanged = false;
     // What the last status-window event said, to report changes.
     std::string geometry;
-    // The template's font, to tell whether a status fits on the line.
-    std::string font;
-    std::shared_ptr<DialogFontMeasure> measure;
   };
 
   bool IsStatusTitle(const std::string& title) const;
@@ -51,8 +44,6 @@ class StatusFollower {
                          StatusWindow* status);
   void FollowChanges(uint64_t now, StatusWindow* status);
   std::string AnnounceWindow(uint64_t now, const StatusWindow& status, bool update);
-  void LoadFont(uint64_t now, StatusWindow* status);
-  void AddFit(const StatusWindow& status, Event* event) const;
 
   const std::vector<std::string> titles_;
   Transcript* transcript_;

@@ -1,7 +1,5 @@
 #include "window_watch.h"
 
-#include <tlhelp32.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -147,29 +145,6 @@ bool IsCoveredByWindowAbove(HWND window, const RECT& screenRect) {
     above = GetWindow(above, GW_HWNDPREV);
   }
   return false;
-}
-
-bool SnapshotProcesses(std::map<DWORD, ProcessInfo>* processes) {
-  processes->clear();
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof(entry);
-  if (Process32First(snapshot, &entry)) {
-    do {
-      ProcessInfo info;
-      info.pid = entry.th32ProcessID;
-      info.parentPid = entry.th32ParentProcessID;
-      info.exe = entry.szExeFile;
-      // Some systems report a full path; the image name is what tests need.
-      const size_t slash = info.exe.find_last_of("\\/");
-      if (slash != std::string::npos) info.exe.erase(0, slash + 1);
-      (*processes)[info.pid] = info;
-      entry.dwSize = sizeof(entry);
-    } while (Process32Next(snapshot, &entry));
-  }
-  CloseHandle(snapshot);
-  return true;
 }
 
 std::string HexHandle(const void* handle) {

@@ -1,4 +1,4 @@
-// Read-only inspection of other processes' windows and of the process list.
+// Read-only inspection of other processes' windows.
 //
 // Everything here avoids sending messages to the observed windows: the
 // program under test may be sleeping or busy, and a SendMessage (which
@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,14 +65,6 @@ HWND IconControl(HWND dialog);
 // True when some visible top-level window above `window` in the Z order
 // overlaps `screenRect` (then the screen does not show `window` there).
 bool IsCoveredByWindowAbove(HWND window, const RECT& screenRect);
-
-struct ProcessInfo {
-  DWORD pid = 0;
-  DWORD parentPid = 0;
-  std::string exe;
-};
-// Toolhelp32 process snapshot keyed by pid.  Returns false on failure.
-bool SnapshotProcesses(std::map<DWORD, ProcessInfo>* processes);
 
 std::string HexHandle(const void* handle);
 std::string RectText(const RECT& rect);  // "left,top,right,bottom"

@@ -42,7 +42,7 @@ std::string LiveLine(const Event& event) {
   }
   if (kind == "status-window" && f("update") == "0") {
     return at + "status window \"" + f("caption") + "\" appears (top-most " + f("topmost") +
-           ", centred " + f("centred") + ")" +
+           ", at " + f("rect") + ")" +
            (f("text") == "Static" ? "" : "\n" + at + "status: " + f("text"));
   }
   if (kind == "status") return at + "status: " + f("text");
