@@ -531,7 +531,7 @@ void InstallProduct(const std::string& tools) {
     if (!footprint::Is(file.role, "runtime")) log += "FILE " + path + "\r\n";
   }
   CopyFileA((tools + "\\KWUNINST.EXE").c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
-  const std::string standin = tools + "\\tools\\standins\\product_standin.exe";
+  const std::string standin = tools + "\\tools\\standins\\standin.exe";
   for (const footprint::Program& program : footprint::kPrograms) {
     CopyFileA(standin.c_str(), (dir + "\\" + program.file).c_str(), FALSE);
   }
@@ -544,7 +544,7 @@ void InstallProduct(const std::string& tools) {
   std::string batch;
   for (const footprint::BatchLine& line : footprint::kBatchLines) batch += line.text + std::string("\r\n");
   WriteSmallFile(windows + "\\DOSSTART.BAT", batch);
-  CopyFileA((tools + "\\tools\\standins\\uninst_standin.exe").c_str(), (windows + "\\Uninst.exe").c_str(),
+  CopyFileA((tools + "\\tools\\standins\\standin.exe").c_str(), (windows + "\\Uninst.exe").c_str(),
             FALSE);
   for (const footprint::Value& value : footprint::kValues) {
     if (footprint::RemovedByTheLog(value)) continue;

@@ -108,7 +108,7 @@ if [ "${1:-}" != "--inside" ]; then
   progress "Building the $bits-bit KWUNINST.EXE, the box answerer and the stand-ins"
   quietly "configuring windows-$KW_DEMO_ARCH" cmake --preset "windows-$KW_DEMO_ARCH"
   quietly "building windows-$KW_DEMO_ARCH" cmake --build --preset "windows-$KW_DEMO_ARCH" -j2 \
-    --target kwuninst boxanswer uninst_standin product_standin file_holder
+    --target kwuninst boxanswer standin
   progress "Building the demo's machine builder and report (tools/demo, for Linux)"
   quietly "configuring native" cmake --preset native
   quietly "building the demo's Linux side" cmake --build --preset native -j2 --target demo_machine demo_report
@@ -195,7 +195,7 @@ create_machine() {
 install_product() {
   quietly "installing the product's files" "$demo/demo_machine" install "$drive_c" "$work" "$build"
   quietly "importing the product's registry items" wine reg import "$(winpath "$work/k-ward.reg")"
-  cp "$build/tools/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
+  cp "$build/tools/standins/standin.exe" "$drive_c/windows/Uninst.exe"
 }
 
 # start <directory> <program> [arguments]: in the background, as the
@@ -212,7 +212,7 @@ start_programs() {
   done < <("$demo/demo_machine" programs $windows)
   wait_for_lines $count "$work/product-trace.txt" $'\tshown\t'
   [ "$KW_DEMO_HELD_FILE" = none ] && return
-  cp "$build/tools/standins/file_holder.exe" "$drive_c/windows/VIEWER.EXE"
+  cp "$build/tools/standins/standin.exe" "$drive_c/windows/VIEWER.EXE"
   local holder_args=("$held_file")
   # With Retry, the user first closes the program that holds the file.
   [ "$KW_DEMO_HELD_FILE" = Retry ] &&

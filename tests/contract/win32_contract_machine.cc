@@ -77,7 +77,7 @@ class Win32ContractMachine : public ContractMachine {
   std::string InstallWindowProgram(const std::string& directory) override {
     const std::string tools = testing::ProgramBuildDirectory() + "\\tools";
     const std::string path = directory + "\\K-TASKER.EXE";
-    CopyFileA((tools + "\\standins\\product_standin.exe").c_str(), path.c_str(), FALSE);
+    CopyFileA((tools + "\\standins\\standin.exe").c_str(), path.c_str(), FALSE);
     MakeFile(directory + "\\ACTIVITY.dll", "library");
     return path;
   }

@@ -291,7 +291,7 @@ void SetWindowsVersion(const std::string& version) {
 }
 
 void ResetMachine() {
-  for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "file_holder.exe"}) {
+  for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "standin.exe"}) {
     FindProcesses(program, true);
   }
   for (const footprint::Program& program : footprint::kPrograms) FindProcesses(program.file, true);
@@ -316,7 +316,7 @@ void ResetMachine() {
   SetWindowsVersion("");
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
-  for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE",
+  for (const char* option : {"KW_UNINST_TICK_MS",
                              "KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "KW_STANDIN_K_WARD32_REFUSE_CLOSE",
                              "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS"}) {
     SetEnv(option, "");
@@ -331,7 +331,7 @@ void InstallProduct(const ProductLayout& layout) {
     WriteFile(dir + file.name, std::string("product file ") + file.name);
   }
   CopyFileA((BuildDir() + "\\KWUNINST.EXE").c_str(), (dir + "KWUNINST.EXE").c_str(), FALSE);
-  const std::string standin = BuildDir() + "\\tools\\standins\\product_standin.exe";
+  const std::string standin = BuildDir() + "\\tools\\standins\\standin.exe";
   for (const footprint::Program& program : footprint::kPrograms) {
     CopyFileA(standin.c_str(), (dir + program.file).c_str(), FALSE);
   }
@@ -353,7 +353,7 @@ void InstallProduct(const ProductLayout& layout) {
 }
 
 void InstallUninstaller() {
-  CopyFileA((BuildDir() + "\\tools\\standins\\uninst_standin.exe").c_str(),
+  CopyFileA((BuildDir() + "\\tools\\standins\\standin.exe").c_str(),
             "C:\\windows\\Uninst.exe", FALSE);
 }
 
@@ -403,7 +403,7 @@ bool StartProductProgram(const std::string& name, const std::string& windowTitle
 
 bool StartFileHolder(const std::string& path, const std::string& options) {
   // Its window is up once the file is held.
-  return StartProgram(Quoted(BuildDir() + "\\tools\\standins\\file_holder.exe") + " " +
+  return StartProgram(Quoted(BuildDir() + "\\tools\\standins\\standin.exe") + " " +
                           Quoted(path) + " " + options,
                       kWorkDir, path.substr(path.rfind('\\') + 1) + " - File Viewer");
 }

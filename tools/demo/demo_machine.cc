@@ -159,7 +159,7 @@ void Install(const std::string& driveC, const std::string& work, const std::stri
   for (const fp::Program& program : fp::kPrograms) {
     // The system's shell is no file of the product.
     if (!fp::Is(program.runs, "shell")) {
-      CopyOnDrive(driveC, build + "/tools/standins/product_standin.exe", install + program.file);
+      CopyOnDrive(driveC, build + "/tools/standins/standin.exe", install + program.file);
     }
   }
   for (const char* name : fp::kTaskFiles) {
