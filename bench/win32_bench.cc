@@ -10,7 +10,6 @@
 // Windows directory and the registry keys of the product, in a prefix of
 // its own.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +24,7 @@
 #include "bench/bench_shapes.h"
 #include "components/registry.h"
 #include "platform/win32/win32_platform.h"
-#include "tests/support/footprint.h"
+#include "tests/support/windows_machine.h"
 
 namespace kw::bench {
 namespace {
@@ -432,55 +431,6 @@ void BenchRegistry(const std::string& bench, const std::vector<int>& sizes, int 
 
 // --- A whole confirmed run ---------------------------------------------------
 
-std::string WindowsDirectory() {
-  char buffer[MAX_PATH];
-  GetWindowsDirectoryA(buffer, MAX_PATH);
-  return buffer;
-}
-
-void SetString(HKEY root, const std::string& path, const std::string& name, const std::string& value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    PrintError("cannot create key " + path);
-    return;
-  }
-  RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
-
-template <typename Visit>
-void ForEachProcess(Visit visit) {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    visit(entry);
-  }
-  CloseHandle(snapshot);
-}
-
-bool ProcessRunning(const char* exeName) {
-  bool running = false;
-  ForEachProcess([&](const PROCESSENTRY32& entry) {
-    if (lstrcmpiA(entry.szExeFile, exeName) == 0) running = true;
-  });
-  return running;
-}
-
-void KillProcesses(const char* exeName) {
-  ForEachProcess([&](const PROCESSENTRY32& entry) {
-    if (lstrcmpiA(entry.szExeFile, exeName) != 0) return;
-    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    if (process == nullptr) return;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  });
-}
-
 // Starts a program without a console of its own and with its output going
 // nowhere: the box answerer reports every event on its standard output.
 HANDLE StartQuietly(const std::string& commandLine, const char* directory) {
@@ -505,78 +455,27 @@ HANDLE StartQuietly(const std::string& commandLine, const char* directory) {
   return process.hProcess;
 }
 
-bool WaitForWindow(const char* title, bool present, int timeoutMs) {
-  for (int waited = 0; waited < timeoutMs; waited += 20) {
-    if ((FindWindowA(nullptr, title) != nullptr) == present) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
-// The product's footprint: its files and task files, its registry items of
-// every stage, the guard's lines in DOSSTART.BAT, the marker file, the
-// setup-log uninstaller's stand-in with its log, and the agent and the main
-// program running.
+// The demo's machine, as the tests install it: the product from its
+// footprint with its neighbours, the agent and the main program running.
 void InstallProduct(const std::string& tools) {
-  const std::string dir = kInstallDir;
-  const std::string windows = WindowsDirectory();
-  RemoveTree(dir);
-  std::string log = "# K-WARD install log\r\n";
-  for (const footprint::File& file : footprint::kFiles) {
-    const std::string path = dir + "\\" + file.name;
-    for (std::string::size_type at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-      CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    }
-    WriteSmallFile(path, std::string("K-WARD file ") + file.name + "\r\n");
-    if (!footprint::Is(file.role, "runtime")) log += "FILE " + path + "\r\n";
-  }
-  CopyFileA((tools + "\\KWUNINST.EXE").c_str(), (dir + "\\KWUNINST.EXE").c_str(), FALSE);
-  const std::string standin = tools + "\\tools\\standins\\standin.exe";
-  for (const footprint::Program& program : footprint::kPrograms) {
-    CopyFileA(standin.c_str(), (dir + "\\" + program.file).c_str(), FALSE);
-  }
-  WriteSmallFile(dir + "\\DEISL1.ISU", log + "DIR " + dir + "\r\n");
-  const std::string tasks = footprint::Place("tasks");
-  RemoveTree(tasks.substr(0, tasks.size() - 1));
-  CreateDirectoryA(tasks.c_str(), nullptr);
-  for (const char* task : footprint::kTaskFiles) WriteSmallFile(tasks + task, "task\r\n");
-  WriteSmallFile(footprint::Place("marker"), "K-WARD\r\n");
-  std::string batch;
-  for (const footprint::BatchLine& line : footprint::kBatchLines) batch += line.text + std::string("\r\n");
-  WriteSmallFile(windows + "\\DOSSTART.BAT", batch);
-  CopyFileA((tools + "\\tools\\standins\\standin.exe").c_str(), (windows + "\\Uninst.exe").c_str(),
-            FALSE);
-  for (const footprint::Value& value : footprint::kValues) {
-    if (footprint::RemovedByTheLog(value)) continue;
-    const HKEY root = value.root == std::string("HKCU")   ? HKEY_CURRENT_USER
-                      : value.root == std::string("HKLM") ? HKEY_LOCAL_MACHINE
-                                                          : HKEY_CLASSES_ROOT;
-    SetString(root, value.key, value.name, footprint::Expand(value.data, dir + "\\"));
-  }
-  for (const footprint::Program& program : footprint::kPrograms) {
-    if (!footprint::Is(program.runs, "both")) continue;
-    const HANDLE process = StartQuietly(dir + "\\" + program.file, kInstallDir);
-    if (process != nullptr) CloseHandle(process);
-    if (!WaitForWindow(program.title, true, 10000)) PrintError(std::string(program.file) + " did not come up");
-  }
-}
-
-void ClearMachine() {
-  for (const char* program : {"Uninst.exe", "boxanswer.exe"}) KillProcesses(program);
-  for (const footprint::Program& program : footprint::kPrograms) KillProcesses(program.file);
+  machine::SetProgramBuild(tools);
+  machine::ResetMachine();
+  machine::PrepareMachine();
+  machine::InstallProduct();
+  if (!machine::StartProductPrograms("nt")) PrintError("a program of the product did not come up");
 }
 
 // What the confirmed run must leave once the uninstaller has gone on and
 // finished: neither the directory nor the product's keys.
 void CheckRunOutcome(const std::string& what) {
-  for (int waited = 0; waited < 30000 && ProcessRunning("Uninst.exe"); waited += 50) Sleep(50);
+  for (int waited = 0; waited < 30000 && machine::ProcessRunning("Uninst.exe"); waited += 50) Sleep(50);
   if (Leftovers(kInstallDir) != "-") {
     PrintError(what + ": C:\\K-WARD still holds " + Leftovers(kInstallDir));
   }
-  HKEY company = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Halvern Software", 0, KEY_READ, &company) ==
+  HKEY product = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Halvern Software\\K-WARD32", 0, KEY_READ, &product) ==
       ERROR_SUCCESS) {
-    RegCloseKey(company);
+    RegCloseKey(product);
     PrintError(what + ": the product's registry keys are still there");
   }
 }
@@ -599,7 +498,6 @@ void AwaitAnswerer(HANDLE answerer) {
 // The sequence run here, on the real port, with its pauses counted.
 // Returns the pauses' milliseconds.
 std::uint64_t WholeRunInProcess(const std::string& tools) {
-  ClearMachine();
   InstallProduct(tools);
   const HANDLE answerer = StartAnswerer(tools);
   CBenchPlatform platform;
@@ -625,7 +523,6 @@ std::uint64_t WholeRunInProcess(const std::string& tools) {
 // the same machine and the same answer, and a figure that does not fit
 // them (a poll more or less) is left out.
 void WholeRunAsProcess(const std::string& tools, std::uint64_t pausedMs) {
-  ClearMachine();
   InstallProduct(tools);
   const HANDLE answerer = StartAnswerer(tools);
   std::string program = std::string(kInstallDir) + "\\KWUNINST.EXE";
@@ -665,7 +562,7 @@ void BenchWholeRun(const std::string& tools, int repeat) {
   for (int round = 0; round < repeat; ++round) {
     WholeRunAsProcess(tools, WholeRunInProcess(tools));
   }
-  ClearMachine();
+  machine::ResetMachine();
 }
 
 int Main(int argc, char** argv) {

@@ -5,9 +5,10 @@
 # starts the setup-log uninstaller, the user (played by the box answerer)
 # answers, the clean-up runs under the status window, and the uninstaller
 # finishes.  What the user sees is printed as it happens, then a
-# before-and-after report (tools/demo/demo_report).  The product is
-# installed as its footprint says (tests/support/footprint.def, read by
-# tools/demo/demo_machine).  Installs what it needs.
+# before-and-after report (tools/demo/demo_report).  The machine is made
+# and pictured from inside by tools/demo's kwmachine.exe, with the tests' own
+# set-up (tests/support/windows_machine.h): the product as its footprint
+# says (tests/support/footprint.def).  Installs what it needs.
 #
 # The program is the shipped 32-bit build in a 32-bit machine, as K-WARD's
 # users run it; on a machine that runs no 32-bit programs (scripts/wine.sh
@@ -108,10 +109,10 @@ if [ "${1:-}" != "--inside" ]; then
   progress "Building the $bits-bit KWUNINST.EXE, the box answerer and the stand-ins"
   quietly "configuring windows-$KW_DEMO_ARCH" cmake --preset "windows-$KW_DEMO_ARCH"
   quietly "building windows-$KW_DEMO_ARCH" cmake --build --preset "windows-$KW_DEMO_ARCH" -j2 \
-    --target kwuninst boxanswer standin
-  progress "Building the demo's machine builder and report (tools/demo, for Linux)"
+    --target kwuninst boxanswer standin kwmachine
+  progress "Building the demo's report (tools/demo, for Linux)"
   quietly "configuring native" cmake --preset native
-  quietly "building the demo's Linux side" cmake --build --preset native -j2 --target demo_machine demo_report
+  quietly "building the demo's report" cmake --build --preset native -j2 --target demo_report
 
   work=$(mktemp -d /tmp/kw-demo.XXXXXX)
   rm -rf "$out" && mkdir -p "$out/screenshots"
@@ -154,9 +155,8 @@ set -E
 trap 'echo "demo.sh: \"$BASH_COMMAND\" failed (exit status $?)" >&2' ERR
 # A Linux path as Wine's drive Z: sees it.
 winpath() { local path=${1//\//\\}; echo "Z:$path"; }
-# The installation directory, as Windows and as Linux see it.
-install_win=$("$demo/demo_machine" place install)
-install_dir=${install_win#C:\\}; install_dir=$drive_c/${install_dir//\\//}
+# The installation directory, as Windows sees it.
+install_win=$("$demo/demo_report" --place install)
 install_win=${install_win%\\}
 # A file of the installation that another program holds open for --retry
 # and --cancel: a log that the product's programs write.
@@ -190,36 +190,22 @@ create_machine() {
 }
 
 # K-WARD as its installer and its programs left it, and the neighbours that
-# were never its: files from the footprint, the registry items through a
-# .reg file; the setup-log uninstaller in the Windows directory.
+# were never its, with the product's programs that run on this Windows
+# started; then the program holding a file.
 install_product() {
-  quietly "installing the product's files" "$demo/demo_machine" install "$drive_c" "$work" "$build"
-  quietly "importing the product's registry items" wine reg import "$(winpath "$work/k-ward.reg")"
-  cp "$build/tools/standins/standin.exe" "$drive_c/windows/Uninst.exe"
-}
-
-# start <directory> <program> [arguments]: in the background, as the
-# user's session would.
-start() { (cd "$1" && shift && wine "$@" >>"$work/programs.txt" 2>&1 </dev/null &); }
-
-# The product's programs that run on this Windows, each traced "shown" once
-# its window is up and its files are held; then the program holding a file.
-start_programs() {
-  local count=0 file
-  while IFS=$'\t' read -r file _; do
-    start "$install_dir" "$install_win\\$file"
-    count=$((count + 1))
-  done < <("$demo/demo_machine" programs $windows)
-  wait_for_lines $count "$work/product-trace.txt" $'\tshown\t'
+  quietly "installing the product and starting its programs" wine "$build/tools/demo/kwmachine.exe" install $windows
   [ "$KW_DEMO_HELD_FILE" = none ] && return
   cp "$build/tools/standins/standin.exe" "$drive_c/windows/VIEWER.EXE"
   local holder_args=("$held_file")
   # With Retry, the user first closes the program that holds the file.
   [ "$KW_DEMO_HELD_FILE" = Retry ] &&
     holder_args+=(--release-when 'File Management Prompt Error!' --after 1000)
-  start "$drive_c" 'C:\windows\VIEWER.EXE' "${holder_args[@]}"
+  (cd "$drive_c" && wine 'C:\windows\VIEWER.EXE' "${holder_args[@]}" >>"$work/programs.txt" 2>&1 </dev/null &)
   wait_for_lines 1 "$work/product-trace.txt" $'VIEWER.EXE\theld'
 }
+
+# The machine from inside, as Windows sees it: <work>/<phase>-*.
+take_pictures() { quietly "taking the $1-picture" wine "$build/tools/demo/kwmachine.exe" picture "$(winpath "$work")" "$1"; }
 
 # KWUNINST.EXE as Add/Remove Programs starts it, with the box answerer
 # playing the user; what it sees is printed as it happens.  Fails when
@@ -255,17 +241,15 @@ run_uninstall() {
 KW_UNINST_TRACE=$(winpath "$work/uninst-trace.txt")
 KW_STANDIN_TRACE=$(winpath "$work/product-trace.txt")
 export KW_UNINST_TRACE KW_STANDIN_TRACE
-programs=$("$demo/demo_machine" programs $windows | cut -f2 | paste -sd, | sed 's/,/, /g')
+programs=$("$demo/demo_report" --programs $windows | paste -sd, | sed 's/,/, /g')
 [ "$KW_DEMO_HELD_FILE" != none ] && programs="$programs, a viewer holding $held_file"
 
 progress "Creating a $WINEARCH Wine machine that reports $windows_name (5 to 10 s)"
 create_machine
-progress "Installing K-WARD and its neighbours as tests/support/footprint.def lists them"
+progress "Installing K-WARD and its neighbours as tests/support/footprint.def lists them; starting $programs"
 install_product
-progress "Starting $programs"
-start_programs
 progress "Taking the before-picture: files, registry, DOSSTART.BAT"
-"$demo/demo_report" --snapshot before "$work"
+take_pictures before
 
 scenario="On a machine that reports $windows_name, the user answers $KW_DEMO_ANSWER to the uninstaller's question"
 [ "$KW_DEMO_HELD_FILE" != none ] && scenario="$scenario, and $KW_DEMO_HELD_FILE for $held_file, held open by another program"
@@ -278,7 +262,7 @@ uninstall_status=0
 run_uninstall || uninstall_status=$?
 echo
 progress "Taking the after-picture"
-"$demo/demo_report" --snapshot after "$work"
+take_pictures after
 # The program's own record of the run, from the user's temporary directory.
 record=$(find "$drive_c/users" -iname KWUNINST.LOG -print -quit 2>/dev/null || true)
 [ -n "$record" ] && cp "$record" "$work/KWUNINST.LOG"

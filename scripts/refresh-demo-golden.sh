@@ -19,14 +19,15 @@ report=$PWD/build/native/tools/demo/demo_report
 cd tests/demo
 
 rm -rf run && mkdir run
-for name in transcript.txt uninst-trace.txt product-trace.txt scenario.txt reasons.txt k-ward.reg \
+for name in transcript.txt uninst-trace.txt product-trace.txt scenario.txt \
             KWUNINST.LOG {before,after}-{files.txt,dosstart.bat,restart.txt}; do
   cp "$work/$name" run/
 done
-# The keys that changed and those the demo installed, with those above and below them.
+# The keys that changed and those the footprint installs, with those above
+# and below them.
 export KEYS=$( { sort "$work"/{before,after}-registry.txt | uniq -u | cut -f2
-                 sed -n 's/^\[\(.*\)\]\r*$/\1/p' "$work/k-ward.reg" |
-                   sed 's/^HKEY_CURRENT_USER/HKCU/;s/^HKEY_LOCAL_MACHINE/HKLM/;s/^HKEY_CLASSES_ROOT/HKCR/'
+                 sed -n 's/^KW_\(KEY\|VALUE\|NEIGHBOUR_VALUE\)("\([^"]*\)", "\([^"]*\)".*/\2\\\3/p' \
+                   ../support/footprint.def | sed 's/\\\\/\\/g'
                } | tr a-z A-Z | sort -u)
 for phase in before after; do
   awk -F '\t' 'BEGIN { n = split(ENVIRON["KEYS"], keys, "\n") }

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "tests/contract/contract_machine.h"
-#include "tests/support/win32_disk.h"
+#include "tests/support/windows_machine.h"
 
 namespace kw::contract {
 namespace {
@@ -43,10 +43,10 @@ class Win32ContractMachine : public ContractMachine {
 
   // Set-up takes names as they are, through the wide calls.
   void MakeDirectory(const std::string& path) override {
-    CreateDirectoryW(testing::ExtendedPath(path).c_str(), nullptr);
+    CreateDirectoryW(machine::ExtendedPath(path).c_str(), nullptr);
   }
   void MakeFile(const std::string& path, const std::string& content) override {
-    const HANDLE file = CreateFileW(testing::ExtendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+    const HANDLE file = CreateFileW(machine::ExtendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
@@ -63,21 +63,20 @@ class Win32ContractMachine : public ContractMachine {
   }
   void Release(std::uintptr_t token) override { CloseHandle(reinterpret_cast<HANDLE>(token)); }
   void RemoveDirectoryTree(const std::string& directory) override {
-    testing::RemoveTreeOnDisk(directory);
+    machine::RemoveTreeOnDisk(directory);
   }
   std::vector<std::string> PendingDeletions() override {
-    return testing::PendingDeletionsAtRestart();
+    return machine::PendingDeletionsAtRestart();
   }
   bool PathExists(const std::string& path) override {
-    return GetFileAttributesW(testing::ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(machine::ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   // The product stand-in plays the agent under that name: window
   // "K-Tasker", closed on request.
   std::string InstallWindowProgram(const std::string& directory) override {
-    const std::string tools = testing::ProgramBuildDirectory() + "\\tools";
     const std::string path = directory + "\\K-TASKER.EXE";
-    CopyFileA((tools + "\\standins\\standin.exe").c_str(), path.c_str(), FALSE);
+    CopyFileA(machine::StandIn().c_str(), path.c_str(), FALSE);
     MakeFile(directory + "\\ACTIVITY.dll", "library");
     return path;
   }

@@ -1,234 +1,33 @@
 #include "tests/e2e/e2e_machine.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
-
-#include "tests/support/footprint.h"
-#include "tests/support/win32_disk.h"
-#include "tests/support/transcript_reader.h"
 
 namespace kw::e2e {
 namespace {
 
 constexpr const char* kInstallDir = "C:\\K-WARD";
-constexpr const char* kWorkDir = "C:\\kwtest";
-// The agent's task directory, named by its "TaskLocation" setting.
-constexpr const char* kTaskDir = "C:\\KWTASKS";  // as the footprint places it
 
-std::string BuildDir() {
-  static const std::string directory = testing::ProgramBuildDirectory();
-  return directory;
-}
 std::string InWorkDir(const char* name) { return std::string(kWorkDir) + "\\" + name; }
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-
-std::string Upper(std::string text) {
-  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
-
-HKEY RootKey(const std::string& name) {
-  if (name == "HKCU") return HKEY_CURRENT_USER;
-  return name == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
-}
-
-// The transcript and the traces through the tools' one reader of their
-// formats; a line their writers never write fails the test.
+// The transcript and the traces through the one reader of their formats; a
+// line their writers never write fails the test.
 std::vector<Event> Events(const transcript::Reading& reading, const std::string& path) {
   for (const std::string& error : reading.errors) ADD_FAILURE() << path << ", " << error;
   return reading.events;
 }
-std::vector<Event> ReadTrace(const std::string& path, bool namesProgram) {
-  return Events(transcript::ReadTraceFile(path, namesProgram), path);
-}
-
-// Left out of snapshots: the user profiles (Wine's links into the Unix home
-// directory), the work directory with the traces, the classes (seen as
-// HKCR), and what Wine itself changes while programs run.
-const char* const kLeftOut[] = {
-    "C:\\USERS", "C:\\KWTEST", "HKLM\\SOFTWARE\\CLASSES",
-    "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT",
-    "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES",
-    "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS",
-    "HKLM\\SOFTWARE\\WOW6432NODE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS",
-    // Written by Wine the first time a console program or the debugger
-    // runs in the prefix, which may fall between two snapshots.
-    "HKCU\\CONSOLE", "HKCU\\SOFTWARE\\WINE\\WINEDBG"};
-
-bool IsLeftOut(const std::string& path) {
-  for (const std::string start : kLeftOut) {
-    if (path.rfind(start, 0) == 0 && (path.size() == start.size() || path[start.size()] == '\\')) {
-      return true;
-    }
-  }
-  return false;
-}
-
-void SnapshotDirectory(const std::string& directory, Snapshot& snapshot) {
-  WIN32_FIND_DATAA data;
-  const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = data.cFileName, path = directory + "\\" + name;
-    if (name == "." || name == ".." || IsLeftOut(Upper(path))) continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      snapshot[Upper(path)] = "directory";
-      SnapshotDirectory(path, snapshot);
-      continue;
-    }
-    // Wine's own large programs and libraries by size and time only; every
-    // file a test writes is small.
-    const FILETIME& at = data.ftLastWriteTime;
-    snapshot[Upper(path)] =
-        std::to_string(data.nFileSizeLow) + " bytes, written " +
-        std::to_string((std::uint64_t{at.dwHighDateTime} << 32) | at.dwLowDateTime) + ": " +
-        (data.nFileSizeHigh == 0 && data.nFileSizeLow < 256 * 1024 ? ReadFile(path) : "");
-  } while (FindNextFileA(search, &data));
-  FindClose(search);
-}
-
-void SnapshotKey(HKEY root, const std::string& path, const std::string& shownPath,
-                 Snapshot& snapshot) {
-  HKEY key = nullptr;
-  const std::string shown = Upper(shownPath);
-  if (IsLeftOut(shown) || RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return;
-  }
-  snapshot[shown] = "key";
-  DWORD values = 0, longestName = 0, longestData = 0;
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longestName,
-                   &longestData, nullptr, nullptr);
-  for (DWORD index = 0; index < values; ++index) {
-    std::string name(longestName + 1, '\0'), data(longestData + 1, '\0');
-    DWORD nameLength = longestName + 1, dataLength = longestData + 1, type = 0;
-    if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
-                      reinterpret_cast<BYTE*>(data.data()), &dataLength) == ERROR_SUCCESS) {
-      snapshot[shown + "|" + Upper(name.substr(0, nameLength))] =
-          std::to_string(type) + ":" + data.substr(0, dataLength);
-    }
-  }
-  char name[256];  // the longest a key's name can be
-  for (DWORD index = 0; RegEnumKeyA(key, index, name, sizeof name) == ERROR_SUCCESS; ++index) {
-    SnapshotKey(root, path.empty() ? name : path + "\\" + name, shownPath + "\\" + name, snapshot);
-  }
-  RegCloseKey(key);
-}
-
-void DeleteValue(HKEY root, const char* path, const char* name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, name);
-  RegCloseKey(key);
-}
-
-// Runs a command line; the process handle (to be closed) or null.
-HANDLE Launch(const std::string& command, const char* directory) {
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
-                      &startup, &process)) {
-    return nullptr;
-  }
-  CloseHandle(process.hThread);
-  return process.hProcess;
-}
-
-bool StartProgram(const std::string& command, const char* directory,
-                  const std::string& windowTitle) {
-  const HANDLE process = Launch(command, directory);
-  if (process == nullptr) return false;
-  CloseHandle(process);
-  for (int waited = 0; waited < 10000; waited += 50) {
-    if (FindWindowA(nullptr, windowTitle.c_str()) != nullptr) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-// Whether a process of that file name runs; with kill, ends every one.
-bool FindProcesses(const std::string& exeName, bool kill) {
-  bool found = false;
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, exeName.c_str()) != 0) continue;
-    found = true;
-    const HANDLE process =
-        kill ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;
-    if (process == nullptr) continue;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  }
-  CloseHandle(snapshot);
-  return found;
-}
 
 }  // namespace
-
-void WriteFile(const std::string& path, const std::string& content) {
-  for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  }
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void SetString(const char* root, const std::string& path, const std::string& name,
-               const std::string& value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
-
-Snapshot TakeSnapshot() {
-  Snapshot snapshot;
-  SnapshotDirectory("C:", snapshot);
-  for (const char* root : {"HKCR", "HKCU", "HKLM"}) SnapshotKey(RootKey(root), "", root, snapshot);
-  return snapshot;
-}
-
-std::string Differences(const Snapshot& expected, const Snapshot& actual) {
-  std::string text;
-  for (const auto& [path, state] : expected) {
-    const auto found = actual.find(path);
-    if (found == actual.end() || found->second != state) {
-      text += (found == actual.end() ? "gone " : "changed ") + path + "\n";
-    }
-  }
-  for (const auto& entry : actual) {
-    if (expected.count(entry.first) == 0) text += "added " + entry.first + "\n";
-  }
-  return text;
-}
 
 std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& kind,
                             const std::string& program) {
   std::vector<Event> matching;
   for (const Event& event : trace) {
-    if (event.kind == kind && (program.empty() || event.program == program)) {
-      matching.push_back(event);
-    }
+    if (event.kind == kind && (program.empty() || event.program == program)) matching.push_back(event);
   }
   return matching;
 }
@@ -236,8 +35,7 @@ std::vector<Event> EventsOf(const std::vector<Event>& trace, const std::string& 
 std::string TraceText(const std::vector<Event>& trace) {
   std::string text;
   for (const Event& event : trace) {
-    text += std::to_string(event.ms) + " " + event.program + " " + event.kind + " " +
-            DetailText(event) + "\n";
+    text += std::to_string(event.ms) + " " + event.program + " " + event.kind + " " + DetailText(event) + "\n";
   }
   return text;
 }
@@ -273,95 +71,38 @@ std::string Transcript::Text() const {
   return "box answerer exit code " + std::to_string(answererExitCode) + "\n" + TraceText(events);
 }
 
-std::string ArtifactsDir() {
-  const std::string directory = testing::TestProgramDirectory() + "\\artifacts";
-  CreateDirectoryA(directory.c_str(), nullptr);
-  return directory;
-}
-
-void SetEnv(const std::string& name, const std::string& value) {
-  // Empty clears it, for the process and for the C runtime.
-  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
-  _putenv((name + "=" + value).c_str());
-}
-
-void SetWindowsVersion(const std::string& version) {
-  version.empty() ? DeleteValue(HKEY_CURRENT_USER, "Software\\Wine", "Version")
-                  : SetString("HKCU", "Software\\Wine", "Version", version);
-}
-
-void ResetMachine() {
-  for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "standin.exe"}) {
-    FindProcesses(program, true);
-  }
-  for (const footprint::Program& program : footprint::kPrograms) FindProcesses(program.file, true);
-  for (const char* directory : {kInstallDir, kWorkDir, kTaskDir}) {
-    testing::RemoveTreeOnDisk(directory);
-  }
+void ResetTestMachine() {
+  ResetMachine();
+  RemoveTreeOnDisk(kWorkDir);
   CreateDirectoryA(kWorkDir, nullptr);
-  for (const char* file : {"C:\\K-WARD.SYS", "C:\\windows\\Uninst.exe", "C:\\windows\\DOSSTART.BAT",
-                           "C:\\windows\\WININIT.INI"}) {
-    DeleteFileA(file);
-  }
-  DeleteValue(HKEY_LOCAL_MACHINE, testing::kSessionManagerKey, testing::kPendingDeletionsValue);
-  // The footprint's keys whole (the maker's with its neighbour's settings),
-  // its values and its neighbours' in keys of the system's one by one.
-  for (const footprint::Key& key : footprint::kKeys) RegDeleteTreeA(RootKey(key.root), key.path);
-  for (const footprint::Value& value : footprint::kValues) {
-    DeleteValue(RootKey(value.root), value.key, value.name);
-  }
-  for (const footprint::NeighbourValue& value : footprint::kNeighbourValues) {
-    DeleteValue(RootKey(value.root), value.key, value.name);
-  }
-  SetWindowsVersion("");
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
-  for (const char* option : {"KW_UNINST_TICK_MS",
-                             "KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "KW_STANDIN_K_WARD32_REFUSE_CLOSE",
-                             "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS"}) {
+  for (const char* option : {"KW_UNINST_TICK_MS", "KW_STANDIN_K_WARD32_EXIT_DELAY_MS",
+                             "KW_STANDIN_K_WARD32_REFUSE_CLOSE"}) {
     SetEnv(option, "");
   }
 }
 
-void InstallProduct(const ProductLayout& layout) {
-  const std::string dir = std::string(kInstallDir) + "\\";
-  // The footprint's files; its programs are the stand-in under their names
-  // (the shell's among them, to hold the shell extension where asked).
-  for (const footprint::File& file : footprint::kFiles) {
-    WriteFile(dir + file.name, std::string("product file ") + file.name);
-  }
-  CopyFileA((BuildDir() + "\\KWUNINST.EXE").c_str(), (dir + "KWUNINST.EXE").c_str(), FALSE);
-  const std::string standin = BuildDir() + "\\tools\\standins\\standin.exe";
-  for (const footprint::Program& program : footprint::kPrograms) {
-    CopyFileA(standin.c_str(), (dir + program.file).c_str(), FALSE);
-  }
-  std::string log = "# install log of the test product\n";
-  for (const std::string& name : layout.loggedFiles) {
-    WriteFile(dir + name, "product file " + name);
-    log += "FILE " + dir + name + "\n";
-  }
-  WriteFile(dir + "DEISL1.ISU", log);
-  // Its values but those the log would list, which this log does not; the
-  // first of them locates the product.
-  for (const footprint::Value& value : footprint::kValues) {
-    const bool locating = &value == &footprint::kValues[0];
-    if (footprint::RemovedByTheLog(value) || !(locating ? layout.registerLocation : layout.registryItems)) {
-      continue;
-    }
-    SetString(value.root, value.key, value.name, footprint::Expand(value.data, dir, kTaskDir));
-  }
+void SetEnv(const std::string& name, const std::string& value) {
+  // For the process and for the C runtime.
+  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+  _putenv((name + "=" + value).c_str());
 }
 
-void InstallUninstaller() {
-  CopyFileA((BuildDir() + "\\tools\\standins\\standin.exe").c_str(),
-            "C:\\windows\\Uninst.exe", FALSE);
+std::string ArtifactsDir() {
+  char path[MAX_PATH];
+  std::string directory(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  directory = directory.substr(0, directory.rfind('\\')) + "\\artifacts";
+  CreateDirectoryA(directory.c_str(), nullptr);
+  return directory;
 }
+
+Snapshot TakeTestSnapshot() { return TakeSnapshot({kWorkDir}); }
 
 RunOptions Answering(const std::string& answer) {
   RunOptions options;
-  options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300",
-                     std::string(kErrorCaption) + "=OK", std::string(kNoticeCaption) + "=OK",
-                     "File Management Prompt Error!=Cancel"};
+  options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300", std::string(kErrorCaption) + "=OK",
+                     std::string(kNoticeCaption) + "=OK", "File Management Prompt Error!=Cancel"};
   options.timeoutSeconds = 120;
   return options;
 }
@@ -372,26 +113,32 @@ Transcript RunKwuninst(const RunOptions& options) {
   const std::string installedCopy = std::string(kInstallDir) + "\\KWUNINST.EXE";
   const bool installed = FileExists(installedCopy);
 
-  std::string command = Quoted(BuildDir() + "\\tools\\boxanswer\\boxanswer.exe") + " --run " +
-                        Quoted(installed ? installedCopy : BuildDir() + "\\KWUNINST.EXE") +
-                        " --cwd " + Quoted(installed ? kInstallDir : kWorkDir);
+  std::string command = Quoted(ProgramBuild() + "\\tools\\boxanswer\\boxanswer.exe") + " --run " +
+                        Quoted(installed ? installedCopy : ProgramBuild() + "\\KWUNINST.EXE") + " --cwd " +
+                        Quoted(installed ? kInstallDir : kWorkDir);
   for (const std::string& text : options.textAnswers) command += " --answer-text " + Quoted(text);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
   command += " --watch-status " + Quoted(kStatusCaption);
   if (!options.screenshots.empty()) command += " --screenshots " + Quoted(options.screenshots);
-  command += " --transcript " + Quoted(transcriptPath) +
-             " --timeout " + std::to_string(options.timeoutSeconds);
+  command += " --transcript " + Quoted(transcriptPath) + " --timeout " + std::to_string(options.timeoutSeconds);
 
   Transcript transcript;
-  const HANDLE process = Launch(command, kWorkDir);
-  if (process == nullptr) return transcript;
-  if (WaitForSingleObject(process, static_cast<DWORD>((options.timeoutSeconds + 30) * 1000)) !=
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kWorkDir, &startup, &process)) {
+    return transcript;
+  }
+  if (WaitForSingleObject(process.hProcess, static_cast<DWORD>((options.timeoutSeconds + 30) * 1000)) !=
       WAIT_OBJECT_0) {
-    TerminateProcess(process, 99);
+    TerminateProcess(process.hProcess, 99);
   }
   DWORD code = 0;
-  GetExitCodeProcess(process, &code);
-  CloseHandle(process);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
   transcript.answererExitCode = static_cast<int>(code);
   transcript.events = Events(transcript::ReadTranscriptFile(transcriptPath), transcriptPath);
   return transcript;
@@ -402,14 +149,18 @@ bool StartProductProgram(const std::string& name, const std::string& windowTitle
 }
 
 bool StartFileHolder(const std::string& path, const std::string& options) {
-  // Its window is up once the file is held.
-  return StartProgram(Quoted(BuildDir() + "\\tools\\standins\\standin.exe") + " " +
-                          Quoted(path) + " " + options,
-                      kWorkDir, path.substr(path.rfind('\\') + 1) + " - File Viewer");
+  // The stand-in under its own name plays a program of the user's; its
+  // window is up once the file is held.
+  return StartProgram(Quoted(StandIn()) + " " + Quoted(path) + " " + options, kWorkDir,
+                      path.substr(path.rfind('\\') + 1) + " - File Viewer");
 }
 
-std::vector<Event> ProductTrace() { return ReadTrace(InWorkDir("product-trace.txt"), true); }
-std::vector<Event> UninstallerTrace() { return ReadTrace(InWorkDir("uninst-trace.txt"), false); }
+std::vector<Event> ProductTrace() {
+  return Events(transcript::ReadTraceFile(InWorkDir("product-trace.txt"), true), "product-trace.txt");
+}
+std::vector<Event> UninstallerTrace() {
+  return Events(transcript::ReadTraceFile(InWorkDir("uninst-trace.txt"), false), "uninst-trace.txt");
+}
 
 bool WaitForUninstallerExit(int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 100) {
@@ -418,12 +169,5 @@ bool WaitForUninstallerExit(int timeoutMs) {
   }
   return false;
 }
-
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool ProcessRunning(const std::string& exeName) { return FindProcesses(exeName, false); }
 
 }  // namespace kw::e2e

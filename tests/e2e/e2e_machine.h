@@ -1,6 +1,6 @@
-// The end-to-end harness: runs under Wine, prepares the Windows machine
-// (registry, drive C:, the stand-ins of the outside programs), runs the real
-// KWUNINST.EXE through the box answerer, and reads back what happened.
+// The end-to-end harness: runs under Wine on the machine that
+// tests/support/windows_machine.h sets up, runs the real KWUNINST.EXE through
+// the box answerer, and reads back what happened.
 #ifndef KWUNINST_TESTS_E2E_E2E_MACHINE_H_
 #define KWUNINST_TESTS_E2E_E2E_MACHINE_H_
 
@@ -9,15 +9,21 @@
 #include <vector>
 
 #include "tests/support/transcript_reader.h"
+#include "tests/support/windows_machine.h"
 
 namespace kw::e2e {
+
+using namespace kw::machine;
 
 constexpr const char* kConfirmTitle = "Confirm File Deletion";
 constexpr const char* kStatusCaption = "  K-WARD Uninstall";
 constexpr const char* kErrorCaption = "K-WARD Uninstall Error";
 constexpr const char* kNoticeCaption = "K-WARD Uninstall";
+// The test's own directory, with the traces and the transcript, left out of
+// the pictures.
+constexpr const char* kWorkDir = "C:\\kwtest";
 
-// One line of a transcript or of a trace, as the tools' one reader reads it.
+// One line of a transcript or of a trace, as the one reader reads it.
 using Event = transcript::Event;
 
 // The events of one kind (and, when named, of one program's stand-in), and a
@@ -38,40 +44,13 @@ struct Transcript {
   std::string Text() const;  // for failure messages
 };
 
-// Back to a machine without the product (nor its task directory, marker,
-// DOSSTART.BAT, WININIT.INI, deletions queued for the next start, registry
-// items, Uninst.exe or traces) that reports Wine's own version of NT.
-void ResetMachine();
-// The version Wine reports: "win95", "nt40", or "" for its own.
-void SetWindowsVersion(const std::string& version);
-
-// The product as its installer leaves it: C:\K-WARD with KWUNINST.EXE, its
-// programs (the product stand-in under their names) and libraries, the
-// install log listing the logged files, the registry entry that locates it.
-struct ProductLayout {
-  std::vector<std::string> loggedFiles;  // names in C:\K-WARD
-  bool registerLocation = true;
-  bool registryItems = true;  // every key and value the registry clean-up removes
-};
-void InstallProduct(const ProductLayout& layout);
-void InstallUninstaller();  // its stand-in, as <Windows directory>\Uninst.exe
-
-void SetEnv(const std::string& name, const std::string& value);
-void WriteFile(const std::string& path, const std::string& content);  // makes its directories
-std::string ReadFile(const std::string& path);
-void SetString(const char* root, const std::string& key, const std::string& name,
-               const std::string& value);
-bool FileExists(const std::string& path);
-bool ProcessRunning(const std::string& exeName);
+// The machine reset (machine::ResetMachine), an empty work directory, and
+// the stand-ins tracing into it with none of their options set.
+void ResetTestMachine();
+void SetEnv(const std::string& name, const std::string& value);  // "" clears it
 std::string ArtifactsDir();
-
-// Every path on drive C: with its size, time and contents, and every key and
-// value of HKCR, HKCU and HKLM ("|" before a value's name) with its type and
-// data; upper-cased.  Wine's own changes and the work directory left out.
-using Snapshot = std::map<std::string, std::string>;
-Snapshot TakeSnapshot();
-// "gone", "changed" and "added" lines, empty when both are the same.
-std::string Differences(const Snapshot& expected, const Snapshot& actual);
+// The whole machine but the work directory.
+Snapshot TakeTestSnapshot();
 
 struct RunOptions {
   std::vector<std::string> answers;      // "<title>=<button>[@<delay>]"
@@ -86,8 +65,8 @@ RunOptions Answering(const std::string& answer);
 // installed) through the box answerer.
 Transcript RunKwuninst(const RunOptions& options);
 
-// Start a product program from C:\K-WARD as the user's session would, or the
-// file holder on a file (until it holds it), and wait for its window.
+// Starts a product program from C:\K-WARD as the user's session would, or a
+// program of the user's holding a file, and waits for its window.
 bool StartProductProgram(const std::string& name, const std::string& windowTitle);
 bool StartFileHolder(const std::string& path, const std::string& options = "");
 

@@ -8,11 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
-
 #include "tests/e2e/e2e_machine.h"
 #include "tests/support/footprint.h"
-#include "tests/support/win32_disk.h"
 
 namespace kw::e2e {
 namespace {
@@ -28,28 +25,17 @@ const std::string kReleasedFile = "C:\\K-WARD\\QUARANT\\INFECTED.VIR";
 const std::string kKeptFile = "C:\\K-WARD\\KWSCAN.LOG";
 
 // Beside the footprint: copies of the uninstall program and its log in a
-// subdirectory, which stay there too, and a tree six levels deep.  What
-// stays of the product: those, the uninstall program and the log, and the
-// file whose retry was cancelled.
+// subdirectory, which stay there (the setup-log uninstaller removes only
+// those its log lists), and a tree six levels deep.  What stays of the
+// product: those, the file whose retry was cancelled, and the directories
+// that hold them.
 const char* const kMoreProductFiles[] = {
     "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU",
     "C:\\K-WARD\\SETUP\\SETUP.INI", "C:\\K-WARD\\SUB1\\SUB2\\SUB3\\SUB4\\SUB5\\SUB6\\DEEP.DAT"};
-const char* const kKeptPaths[] = {
-    "C:\\K-WARD", "C:\\K-WARD\\KWUNINST.EXE", "C:\\K-WARD\\DEISL1.ISU", "C:\\K-WARD\\SETUP",
-    "C:\\K-WARD\\SETUP\\KWUNINST.EXE", "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\KWSCAN.LOG"};
+const char* const kKeptPaths[] = {"C:\\K-WARD\\", "C:\\K-WARD\\SETUP\\", "C:\\K-WARD\\SETUP\\KWUNINST.EXE",
+                                  "C:\\K-WARD\\SETUP\\DEISL1.ISU", "C:\\K-WARD\\KWSCAN.LOG"};
 // Beside the footprint's neighbours: the product's names elsewhere.
 const char* const kMoreOthersFiles[] = {"C:\\K-WARD2\\KWUNINST.EXE", "C:\\K-WARD2\\OLD.KWT"};
-
-// The footprint's DOSSTART.BAT, its lines ended as found on such machines:
-// CR LF, one LF alone, the last none.
-std::string DosStart() {
-  std::string batch;
-  const std::size_t lines = std::size(footprint::kBatchLines);
-  for (std::size_t i = 0; i < lines; ++i) {
-    batch += footprint::kBatchLines[i].text + std::string(i == 6 ? "\n" : i + 1 < lines ? "\r\n" : "");
-  }
-  return batch;
-}
 
 const std::string kDosStartPath = "C:\\WINDOWS\\DOSSTART.BAT";
 // Another program's work for Windows 95's next start, which must survive.
@@ -58,7 +44,7 @@ const std::string kOthersWininit = "[rename]\r\nNUL=C:\\WINDOWS\\OLDAPP.DLL\r\n"
 const std::string kPendingValue =
     "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER|PENDINGFILERENAMEOPERATIONS";
 // Enough for the uninstaller to be still at work when it is frozen.
-const std::vector<std::string> kLoggedFiles(20, "PART.DAT");
+constexpr int kMoreLoggedFiles = 20;
 
 std::vector<std::string> Boxes(const Transcript& transcript) {
   std::vector<std::string> boxes;
@@ -73,31 +59,22 @@ class WholeUninstallE2eTest : public ::testing::Test {
  protected:
   explicit WholeUninstallE2eTest(const char* version = "win95") : m_version(version) {}
   void SetUp() override {
-    ResetMachine();
+    ResetTestMachine();
     SetWindowsVersion(m_version);
-    InstallUninstaller();
-    for (const footprint::NeighbourFile& file : footprint::kNeighbourFiles) {
-      WriteFile(file.path, file.why);
-    }
+    PrepareMachine();
     for (const char* path : kMoreOthersFiles) WriteFile(path, std::string("theirs: ") + path);
-    for (const footprint::NeighbourValue& value : footprint::kNeighbourValues) {
-      SetString(value.root, value.key, value.name, value.data);
-    }
-    WriteFile(kDosStartPath, DosStart());
     WriteFile(kWininitPath, kOthersWininit);
-    m_withoutProduct = TakeSnapshot();
-    InstallProduct({kLoggedFiles});
+    m_withoutProduct = TakeTestSnapshot();
+    InstallProduct({kMoreLoggedFiles});
     for (const char* path : kMoreProductFiles) WriteFile(path, std::string("product file ") + path);
-    for (const char* name : footprint::kTaskFiles) WriteFile(footprint::Place("tasks") + name, name);
-    WriteFile(footprint::Place("marker"), "K-WARD");
     ASSERT_TRUE(StartProductProgram("K-TASKER.EXE", "K-Tasker"));
     ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", "K-WARD Professional"));
     ASSERT_TRUE(StartFileHolder(kReleasedFile, "--release-when \"" + kPrompt + "\""));
     ASSERT_TRUE(StartFileHolder(kKeptFile));
-    m_before = TakeSnapshot();
-    ASSERT_EQ(m_before.count(kKeptFile) + m_before.count("HKCR\\.KWT|"), 2u);
+    m_before = TakeTestSnapshot();
+    ASSERT_EQ(m_before.count(kKeptFile) + m_before.count("HKCR\\.KWT|(default)"), 2u);
   }
-  void TearDown() override { ResetMachine(); }
+  void TearDown() override { ResetTestMachine(); }
 
   const std::string m_version;
   Snapshot m_withoutProduct, m_before;
@@ -134,13 +111,13 @@ TEST_P(ConfirmedWholeUninstallE2eTest, RemovesExactlyTheProductsItems) {
 
   // The machine as it was without the product, but for what stays of it
   // and its deletion at the next start.
-  Snapshot expected = m_withoutProduct, after = TakeSnapshot();
+  Snapshot expected = m_withoutProduct, after = TakeTestSnapshot();
   for (const char* kept : kKeptPaths) expected[kept] = m_before[kept];
   char dosPath[MAX_PATH] = "";
   GetShortPathNameA(kKeptFile.c_str(), dosPath, MAX_PATH);
   const std::string ours = windows95 ? "NUL=" + std::string(dosPath) + "\r\n" : "";
   EXPECT_EQ(ReadFile(kWininitPath), kOthersWininit + ours);
-  EXPECT_EQ(testing::PendingDeletionsAtRestart(),
+  EXPECT_EQ(PendingDeletionsAtRestart(),
             windows95 ? std::vector<std::string>{} : std::vector<std::string>{kKeptFile});
   for (const std::string& queue : {kWininitPath, kPendingValue}) {
     if (after.count(queue)) expected[queue] = after[queue];
@@ -180,7 +157,7 @@ TEST_F(WholeUninstallE2eTest, DeclinedChangesNothingButRestartsTheAgentMinimised
   EXPECT_EQ(DetailText(starts[1]).rfind("wShowWindow=7\tdwFlags=0x1\tC:\\K-WARD\\K-TASKER.EXE", 0), 0u)
       << DetailText(starts[1]);
   EXPECT_EQ(DetailText(shown.back()), "iconic=1\tforeground=0");
-  EXPECT_EQ(Differences(m_before, TakeSnapshot()), "");
+  EXPECT_EQ(Differences(m_before, TakeTestSnapshot()), "");
 }
 
 // A quoted uninstall command alone locates the product: the resident driver
@@ -189,16 +166,16 @@ TEST_F(WholeUninstallE2eTest, DeclinedChangesNothingButRestartsTheAgentMinimised
 INSTANTIATE_TEST_SUITE_P(Windows, ConfirmedWholeUninstallE2eTest, ::testing::Values("win95", "nt40"));
 
 TEST(LocatingE2eTest, AQuotedUninstallCommandFindsTheInstallation) {
-  ResetMachine();
-  InstallProduct({kLoggedFiles, false, false});
-  InstallUninstaller();
+  ResetTestMachine();
+  PrepareMachine();
+  InstallProduct({kMoreLoggedFiles, false});
   SetString("HKLM", "System\\CurrentControlSet\\Control\\SessionManager\\KnownVxDs", "ZRP",
             "C:\\WINDOWS\\SYSTEM\\ZRP.VXD");
   SetString("HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95",
             "UninstallString", "\"C:\\K-WARD\\KWUNINST.EXE\" /x");
   const std::string batch = "@ECHO OFF\r\nLH C:\\MOUSE\\MOUSE.COM\r\nCALL CLSETUP.BAT\r\nREM end";
   WriteFile(kDosStartPath, batch);
-  const std::string before = TakeSnapshot()[kDosStartPath];  // size, time and contents
+  const std::string before = TakeTestSnapshot()[kDosStartPath];  // size and time
 
   const Transcript transcript = RunKwuninst(Answering("Yes"));
   SCOPED_TRACE(transcript.Text());
@@ -206,9 +183,9 @@ TEST(LocatingE2eTest, AQuotedUninstallCommandFindsTheInstallation) {
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(DetailText(started[0]).rfind("C:\\windows\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU\t", 0), 0u);
   EXPECT_FALSE(FileExists("C:\\K-WARD\\K-WARD32.EXE"));  // that directory was emptied
-  EXPECT_EQ(TakeSnapshot()[kDosStartPath], before);
+  EXPECT_EQ(TakeTestSnapshot()[kDosStartPath], before);
   EXPECT_EQ(ReadFile(kDosStartPath), batch);
-  ResetMachine();
+  ResetTestMachine();
 }
 
 }  // namespace

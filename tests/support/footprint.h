@@ -4,6 +4,7 @@
 #ifndef KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
 #define KWUNINST_TESTS_SUPPORT_FOOTPRINT_H_
 
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -103,6 +104,26 @@ inline std::string Expand(std::string text, const std::string& installDir = Plac
     }
   }
   return text;
+}
+
+// The registry keys that hold the product's and its neighbours' keys, none
+// below another: a picture of them shows what goes beside the product too.
+inline std::vector<std::string> RegistryScope() {
+  std::set<std::string> holders;
+  const auto holder = [&](const std::string& root, const std::string& key) {
+    const std::string path = root + "\\" + key;
+    holders.insert(path.substr(0, path.rfind('\\')));
+  };
+  for (const Key& key : kKeys) holder(key.root, key.path);
+  for (const Value& value : kValues) holder(value.root, value.key);
+  for (const NeighbourValue& value : kNeighbourValues) holder(value.root, value.key);
+  std::vector<std::string> scope;
+  for (const std::string& key : holders) {
+    bool below = false;
+    for (const std::string& other : holders) below = below || key.rfind(other + "\\", 0) == 0;
+    if (!below) scope.push_back(key);
+  }
+  return scope;
 }
 
 // The files a program holds open.

@@ -1,11 +1,10 @@
-// The demo's pictures, live lines and report (scripts/demo.sh runs it on
-// the Linux side, inside its display and Wine prefix):
+// The demo's live lines and report (scripts/demo.sh runs it on the Linux
+// side), and what it asks of the footprint:
 //
-//   demo_report --snapshot before|after <work dir>
-//       lists drive C: (outside the system's own directories), exports the
-//       registry keys the product and its neighbours use, copies
-//       DOSSTART.BAT and notes what Windows is to delete when it restarts:
-//       <work>/<phase>-files.txt, -registry.txt, -dosstart.bat, -restart.txt
+//   demo_report --place <name>
+//       the footprint's place of that name (install: C:\K-WARD\)
+//   demo_report --programs 95|nt
+//       the window titles of the product's programs that run on that Windows
 //   demo_report --live
 //       turns the box answerer's transcript on stdin into lines for the
 //       user, as the events come
@@ -19,8 +18,8 @@
 #include <vector>
 
 #include "tests/support/transcript_reader.h"
+#include "tests/support/footprint.h"
 #include "tools/demo/observed_run.h"
-#include "tools/demo/pictures.h"
 #include "tools/demo/report.h"
 #include "tools/demo/text.h"
 
@@ -72,9 +71,16 @@ int main(int argc, char** argv) {
       kw::demo::Live();
       return 0;
     }
-    if (arguments.size() == 3 && arguments[0] == "--snapshot" &&
-        (arguments[1] == "before" || arguments[1] == "after")) {
-      kw::demo::TakePictures(arguments[1], arguments[2]);
+    if (arguments.size() == 2 && arguments[0] == "--place") {
+      std::cout << kw::footprint::Place(arguments[1]) << '\n';
+      return 0;
+    }
+    if (arguments.size() == 2 && arguments[0] == "--programs") {
+      for (const kw::footprint::Program& program : kw::footprint::kPrograms) {
+        if (kw::footprint::Is(program.runs, "both") || program.runs == arguments[1]) {
+          std::cout << program.title << '\n';
+        }
+      }
       return 0;
     }
     if (arguments.size() == 2 && arguments[0] == "--report") {
@@ -86,6 +92,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cerr
-      << "usage: demo_report --snapshot before|after <work dir> | --live | --report <work dir>\n";
+      << "usage: demo_report --place <name> | --programs 95|nt | --live | --report <work dir>\n";
   return 2;
 }

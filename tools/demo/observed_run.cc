@@ -1,8 +1,10 @@
 #include "tools/demo/observed_run.h"
 
 #include <cstdlib>
+#include <set>
 #include <stdexcept>
 
+#include "tests/support/footprint.h"
 #include "tools/demo/text.h"
 
 namespace kw::demo {
@@ -21,11 +23,28 @@ std::pair<std::string, std::string> SplitAtFirstTab(const std::string& line) {
   return {line.substr(0, tab), line.substr(tab + 1)};
 }
 
+// Why each neighbour must stay, and which files KWUNINST leaves to the
+// setup-log uninstaller: the footprint says so.  An item is a path, a key or
+// "<key>|<value name>", the unnamed value named "(default)".
 void ReadReasons(ObservedRun& run) {
-  for (const std::string& line : ReadLines(run.Path("reasons.txt"))) {
-    const auto [kind, rest] = SplitAtFirstTab(line);
-    const auto [item, why] = SplitAtFirstTab(rest);
-    (kind == "stay" ? run.stay : run.spared)[Upper(item)] = why;
+  namespace fp = kw::footprint;
+  for (const fp::NeighbourFile& file : fp::kNeighbourFiles) run.stay[Upper(file.path)] = file.why;
+  std::set<std::string> systemKeys;
+  for (const fp::Value& value : fp::kValues) {
+    if (fp::Is(value.role, "alone")) systemKeys.insert(std::string(value.root) + "\\" + value.key);
+  }
+  for (const std::string& key : systemKeys) {
+    run.stay[Upper(key)] = "a key of the system's: only the product's value in it goes";
+  }
+  for (const fp::NeighbourValue& value : fp::kNeighbourValues) {
+    const std::string key = std::string(value.root) + "\\" + value.key, name = value.name;
+    run.stay[Upper(key + "|" + (name.empty() ? "(default)" : name))] = value.why;
+    if (!systemKeys.count(key)) run.stay[Upper(key)] = value.why;
+  }
+  for (const fp::File& file : fp::kFiles) {
+    if (fp::Is(file.role, "uninstall")) {
+      run.spared[Upper(fp::Place("install") + file.name)] = "KWUNINST leaves it to the setup-log uninstaller";
+    }
   }
 }
 
@@ -74,7 +93,7 @@ std::vector<Event> ObservedRun::Events(const std::string& kind) const {
 
 std::vector<std::string> ObservedRun::Picture(const std::string& phase,
                                               const std::string& name) const {
-  return ReadLines(Path(phase + "-" + name));
+  return ReadAnsiLines(Path(phase + "-" + name));
 }
 
 std::string ObservedRun::WhenByLog(const std::string& entry) const {

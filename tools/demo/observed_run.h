@@ -1,8 +1,7 @@
 // What one demo run observed, read from its work directory: the box
 // answerer's transcript and the stand-ins' traces (through the one reader
-// of tools/boxanswer), the pictures, KWUNINST.LOG, and from the footprint
-// only why each neighbour must stay and which files KWUNINST spares
-// (reasons.txt, written by demo_machine).
+// of tests/support), the pictures, KWUNINST.LOG, and from the footprint
+// only why each neighbour must stay and which files KWUNINST spares.
 #ifndef KW_DEMO_OBSERVED_RUN_H
 #define KW_DEMO_OBSERVED_RUN_H
 

@@ -5,12 +5,43 @@
 #include <iostream>
 #include <tuple>
 
+#include "tests/support/footprint.h"
 #include "tools/demo/observed_run.h"
 #include "tools/demo/pictures.h"
 #include "tools/demo/text.h"
 
 namespace kw::demo {
 namespace {
+namespace fp = kw::footprint;
+
+// A line of a registry picture: {"K", key} or {"V", key, value name, data as
+// .reg writes it}, the unnamed value named "(default)".
+using RegItem = std::vector<std::string>;
+
+std::string RegItemName(const RegItem& item) { return item[0] == "K" ? item[1] : item[1] + "|" + item[2]; }
+
+std::string KeyParent(const std::string& key) { return key.substr(0, std::min(key.rfind('\\'), key.size())); }
+
+// A value's data for people: a string unescaped, in its quotes.
+std::string ShownData(const std::string& data) {
+  if (data.size() < 2 || data.front() != '"' || data.back() != '"') return data;
+  std::string shown;
+  for (std::size_t at = 1; at + 1 < data.size(); ++at) shown += data[at] == '\\' ? data[++at] : data[at];
+  return "\"" + shown + "\"";
+}
+
+// The registry items the demo installed, the product's and its neighbours'.
+std::vector<RegItem> InstalledRegistry() {
+  std::vector<RegItem> items;
+  const auto add = [&](const std::string& root, const std::string& key, const std::string& name) {
+    items.push_back({"K", root + "\\" + key});
+    if (name != "-") items.push_back({"V", root + "\\" + key, name.empty() ? "(default)" : name});
+  };
+  for (const fp::Key& key : fp::kKeys) add(key.root, key.path, "-");
+  for (const fp::Value& value : fp::kValues) add(value.root, value.key, value.name);
+  for (const fp::NeighbourValue& value : fp::kNeighbourValues) add(value.root, value.key, value.name);
+  return items;
+}
 
 const std::string kDeclined = "the user declined the removal";
 const std::string kCancelled = "the user chose Cancel while another program held it open";
@@ -223,7 +254,7 @@ void ReportRegistry(const ObservedRun& run) {
   // Kept: what the product and its neighbours had that is still there, each
   // value right after its key so that a key can stand for its subtree.
   std::set<RegItem> installed;
-  for (const RegItem& item : InstalledRegistry(run.work)) installed.insert(Identity(item));
+  for (const RegItem& item : InstalledRegistry()) installed.insert(Identity(item));
   Texts byOrder;
   for (const RegItem& item : after) {
     if (installed.count(Identity(item))) {
@@ -382,7 +413,7 @@ void PrintReport(const std::string& work) {
   Say("--- Files and directories on drive C: (outside the system's own directories)");
   ReportFiles(run);
   Say("");
-  Say("--- Registry (the keys " + Join(RegistryScope(work), ", ") + ")");
+  Say("--- Registry (the keys " + Join(fp::RegistryScope(), ", ") + ")");
   ReportRegistry(run);
   Say("");
   Say("--- C:\\windows\\DOSSTART.BAT (- taken out, + added)");

@@ -1,28 +1,14 @@
 #include "tools/demo/text.h"
 
-#include <cstdint>
+#include <iconv.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 namespace kw::demo {
 namespace {
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-    return;
-  }
-  // The lead byte marks how many continuation bytes of 6 bits follow.
-  const int more = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-  const std::uint32_t lead[] = {0, 0xC0, 0xE0, 0xF0};
-  out += static_cast<char>(lead[more] | code >> (6 * more));
-  for (int shift = 6 * (more - 1); shift >= 0; shift -= 6) {
-    out += static_cast<char>(0x80 | (code >> shift & 0x3F));
-  }
-}
-
-constexpr std::uint32_t kReplacement = 0xFFFD;
 
 std::size_t Characters(const std::string& text) {
   std::size_t count = 0;
@@ -53,49 +39,22 @@ std::vector<std::string> ReadAnsiLines(const std::string& path) {
   return lines;
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  WriteText(path, text);
-}
-
 std::string FromAnsi(const std::string& text) {
-  // What 0x80 to 0x9F stand for; 0 where the code page has nothing.  The
-  // rest of the code page is Latin-1.
-  static const std::uint16_t kHigh[32] = {
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  // The Wine machine's ANSI code page; a byte it does not define becomes
+  // U+FFFD, as Windows shows it.
+  static const iconv_t convert = iconv_open("UTF-8", "WINDOWS-1252");
   std::string out;
-  for (char c : text) {
-    const std::uint32_t byte = static_cast<unsigned char>(c);
-    const std::uint32_t code = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-    AppendUtf8(out, code == 0 && byte != 0 ? kReplacement : code);
-  }
-  return out;
-}
-
-std::string FromUtf16(const std::string& bytes) {
-  std::string out;
-  std::size_t at = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
-  auto unit = [&](std::size_t i) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) |
-                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
-  };
-  for (; at + 1 < bytes.size(); at += 2) {
-    std::uint32_t code = unit(at);
-    if (code >= 0xD800 && code < 0xDC00 && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
-        unit(at + 2) < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
-      at += 2;
-    } else if (code >= 0xD800 && code < 0xE000) {
-      code = kReplacement;  // half a pair
+  char buffer[256];
+  char* in = const_cast<char*>(text.data());
+  for (std::size_t left = text.size(); left > 0;) {
+    char* to = buffer;
+    std::size_t room = sizeof buffer;
+    if (iconv(convert, &in, &left, &to, &room) == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      ++in, --left;
+      out.append(buffer, to) += "\xEF\xBF\xBD";
+      continue;
     }
-    AppendUtf8(out, code);
+    out.append(buffer, to);
   }
   return out;
 }

@@ -1,6 +1,6 @@
-// Text as the demo's programs meet it on the Linux side: files of lines,
-// the Windows machine's ANSI and UTF-16 texts turned into the UTF-8 the
-// terminal shows, and the paths and keys of the pictures.
+// Text as the demo's report meets it on the Linux side: files of lines, the
+// Windows machine's ANSI texts turned into the UTF-8 the terminal shows, and
+// the paths and keys of the pictures.
 #ifndef KW_DEMO_TEXT_H
 #define KW_DEMO_TEXT_H
 
@@ -17,14 +17,9 @@ std::string ReadBytes(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 // The same, of a file of the Windows machine, in UTF-8.
 std::vector<std::string> ReadAnsiLines(const std::string& path);
-// Writes the text as it is, or each line with an LF.
-void WriteText(const std::string& path, const std::string& text);
-void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
-// Windows-1252, the ANSI code page of the Wine machine, as UTF-8.
+// Windows-1252, the ANSI code page of the Wine machine, as UTF-8 (iconv).
 std::string FromAnsi(const std::string& text);
-// UTF-16LE bytes, as "wine reg export" writes them (after a BOM), as UTF-8.
-std::string FromUtf16(const std::string& bytes);
 
 std::string Upper(std::string text);  // ASCII letters only, as Windows compares names
 std::vector<std::string> Split(const std::string& text, char separator);
