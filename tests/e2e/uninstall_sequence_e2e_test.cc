@@ -138,11 +138,8 @@ TEST_F(UninstallE2eTest, AMainProgramThatRefusesToEndCostsTheWholeBudgetThenMess
   ASSERT_EQ(boxes.size(), 4u);  // its file held, its deletion cancelled, queued for the restart
   EXPECT_EQ(boxes[2].Get("text"), "The file C:\\K-WARD\\K-WARD32.EXE failed to be deleted.");
   EXPECT_EQ(boxes[3].Get("caption"), kNoticeCaption);
-  EXPECT_EQ(boxes[1].Get("caption"), kErrorCaption);
+  EXPECT_EQ(boxes[1].Get("caption"), kErrorCaption);  // how it looks: dialogs_win32_test.cc
   EXPECT_EQ(boxes[1].Get("text"), "Unable to close the K-WARD programs");
-  EXPECT_EQ(boxes[1].Get("buttons"), "OK");
-  EXPECT_EQ(boxes[1].Get("icon"), "error");
-  EXPECT_EQ(boxes[1].Get("owner"), kStatusCaption);  // owned by the status window
   // 31 one-second pauses after the first status's own second.
   const std::vector<Event> windows = transcript.Of("status-window");
   ASSERT_FALSE(windows.empty());

@@ -57,7 +57,7 @@ void ForEachProcess(const std::string& exeName, Visit visit) {
 }
 
 // DEISL1.ISU in the order the setup-log uninstaller works through it: what
-// setup put there, its uninstall program and the log itself last among the
+// setup put there (after the extra entries asked for), its uninstall program and the log itself last among the
 // files (KWUNINST has ended by then), the logged values and keys, the
 // directories deepest first and the installation directory last.
 std::string InstallLog(const std::string& install, int extraLoggedFiles) {
@@ -67,7 +67,9 @@ std::string InstallLog(const std::string& install, int extraLoggedFiles) {
         const auto depth = [](const std::string& d) { return std::count(d.begin(), d.end(), '\\'); };
         return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
       });
-  for (const char* role : {"logged", "extra", "uninstall"}) {
+  // Extra entries first: they keep the uninstaller busy before it comes to
+  // the product's files.
+  for (const char* role : {"extra", "logged", "uninstall"}) {
     for (int i = 0; std::string(role) == "extra" && i < extraLoggedFiles; ++i) {
       log += "FILE " + install + "PART.DAT\r\n";
     }

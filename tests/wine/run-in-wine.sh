@@ -57,6 +57,9 @@ inner='
   # Without a window manager on the display, Wine waits 2 s for every
   # window it hides or destroys; unmanaged windows close at once.
   wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 </dev/null
+  # Debian'"'"'s Wine finds its own fonts (fonts-wine) only in the machine'"'"'s
+  # Fonts directory: the dialogs'"'"' MS Sans Serif, the caption buttons'"'"' Marlett.
+  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
   wine "$@" >"$KW_WINE_WORK/output.txt" 2>&1 </dev/null
   rc=$?
   wineserver -k >/dev/null 2>&1 </dev/null
