@@ -2,11 +2,12 @@
 // when KWUNINST comes to delete it: a log viewer, say, or a virus scanner
 // of the user's.  KWUNINST then shows its Retry/Cancel box for that file.
 //
-// The holder opens the file without sharing and shows a small window that
-// says so.  It lets go of the file when its window is asked to close, or,
-// with --release-when, a while after a window with the given title has
-// appeared: the user reads the box, closes the program that held the file,
-// and answers Retry.  See README.md.
+// The holder opens the file without sharing (or, with --load, loads it as a
+// library, as the shell loads the product's shell extension) and shows a
+// small window that says so.  It lets go of the file when its window is
+// asked to close, or, with --release-when, a while after a window with the
+// given title has appeared: the user reads the box, closes the program that
+// held the file, and answers Retry.  See README.md.
 
 #include <windows.h>
 
@@ -26,6 +27,8 @@ struct State {
   std::string name;          // our own file name, upper case
   std::string path;          // the held file
   HANDLE file = INVALID_HANDLE_VALUE;
+  bool load = false;          // loads the file as a library instead
+  HMODULE library = nullptr;
   std::string release_when;  // window title that makes us let go; "" never
   unsigned long after_ms = 0;
   std::uint64_t seen_ms = 0; // when that window was first seen, 0 not yet
@@ -37,9 +40,13 @@ void Trace(const std::string& event, const std::string& detail = "") {
   standin::AppendTraceLine(g.trace_path, g.name + "\t" + event + "\t" + detail);
 }
 
+bool Holds() { return g.file != INVALID_HANDLE_VALUE || g.library != nullptr; }
+
 void Release() {
-  if (g.file == INVALID_HANDLE_VALUE) return;
-  CloseHandle(g.file);
+  if (!Holds()) return;
+  if (g.library != nullptr) FreeLibrary(g.library);
+  if (g.file != INVALID_HANDLE_VALUE) CloseHandle(g.file);
+  g.library = nullptr;
   g.file = INVALID_HANDLE_VALUE;
   Trace("released", g.path);
 }
@@ -63,9 +70,8 @@ void Paint(HWND hwnd) {
   RECT client;
   GetClientRect(hwnd, &client);
   InflateRect(&client, -12, -12);
-  const std::string text = g.file == INVALID_HANDLE_VALUE
-                               ? "Could not open " + g.path
-                               : g.path + " is open in this program.";
+  const std::string text = !Holds() ? "Could not open " + g.path
+                                    : g.path + (g.load ? " is loaded" : " is open") + " in this program.";
   SetBkMode(dc, TRANSPARENT);
   DrawTextA(dc, text.c_str(), -1, &client, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
   EndPaint(hwnd, &paint);
@@ -103,17 +109,30 @@ std::string OwnName() {
 bool ParseArguments(int argc, char** argv) {
   if (argc < 2) return false;
   g.path = argv[1];
-  for (int i = 2; i + 1 < argc; i += 2) {
+  for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--release-when") {
-      g.release_when = argv[i + 1];
-    } else if (option == "--after") {
-      g.after_ms = std::strtoul(argv[i + 1], nullptr, 10);
+    if (option == "--load") {
+      g.load = true;
+    } else if (option == "--release-when" && i + 1 < argc) {
+      g.release_when = argv[++i];
+    } else if (option == "--after" && i + 1 < argc) {
+      g.after_ms = std::strtoul(argv[++i], nullptr, 10);
     } else {
       return false;
     }
   }
-  return argc % 2 == 0;
+  return true;
+}
+
+// As a library: another program cannot delete it while it is loaded, yet
+// (on Windows NT, and under Wine) can rename it and read it.
+void Load() {
+  g.library = LoadLibraryA(g.path.c_str());
+  if (g.library == nullptr) {
+    Trace("load-failed", g.path + "\t" + std::to_string(GetLastError()));
+  } else {
+    Trace("loaded", g.path);
+  }
 }
 
 }  // namespace
@@ -128,14 +147,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 2;
   }
 
-  // No sharing at all, as a program that keeps a file to itself: nobody
-  // else can open or delete it while we hold it.
-  g.file = CreateFileA(g.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (g.file == INVALID_HANDLE_VALUE) {
-    Trace("hold-failed", g.path + "\t" + std::to_string(GetLastError()));
+  if (g.load) {
+    Load();
   } else {
-    Trace("held", g.path);
+    // No sharing at all, as a program that keeps a file to itself: nobody
+    // else can open or delete it while we hold it.
+    g.file = CreateFileA(g.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (g.file == INVALID_HANDLE_VALUE) {
+      Trace("hold-failed", g.path + "\t" + std::to_string(GetLastError()));
+    } else {
+      Trace("held", g.path);
+    }
   }
 
   standin::RegisterWindowClass(instance, kWindowClass, WindowProc, COLOR_WINDOW);
