@@ -39,8 +39,9 @@ struct Transcript {
 };
 
 // Back to a machine without the product (nor its task directory, marker,
-// DOSSTART.BAT, WININIT.INI, deletions queued for the next start, registry
-// items, Uninst.exe or traces) that reports Wine's own version of NT.
+// DOSSTART.BAT, WININIT.INI and its WININIT.BAK, deletions queued for the
+// next start, registry items, Uninst.exe or traces) that reports Wine's own
+// version of NT.
 void ResetMachine();
 // The version Wine reports: "win95", "nt40", or "" for its own.
 void SetWindowsVersion(const std::string& version);
@@ -90,6 +91,16 @@ Transcript RunKwuninst(const RunOptions& options);
 // file holder on a file (until it holds it), and wait for its window.
 bool StartProductProgram(const std::string& name, const std::string& windowTitle);
 bool StartFileHolder(const std::string& path, const std::string& options = "");
+// A real library in place of the file, for StartFileHolder(path, "--load").
+void InstallLibrary(const std::string& path);
+
+// Windows restarted, as far as files are concerned: every program of the
+// test ends, as at a shutdown, and then Wine's wineboot carries out what
+// waits for the next start, WININIT.INI's [rename] section (renaming the
+// file WININIT.BAK afterwards) and PendingFileRenameOperations, as Windows
+// does before anything else runs.  Empty when done, else why it could not
+// be (to skip the test with).
+std::string RestartWindows();
 
 std::vector<Event> UninstallerTrace();
 std::vector<Event> ProductTrace();
