@@ -134,9 +134,9 @@ class LeftoverQueue {
   int Count() const { return m_queue.GetCount(); }
 
  private:
-  // A path that reaches another entry (see CFileManagement::ReachesItself)
-  // would queue that one, and one that Windows does not find as it starts
-  // another or none: neither is queued.
+  // Not queued either: a path that reaches another entry than its own (see
+  // CFileManagement::ReachesItself), which would queue that one, and one
+  // that Windows would not find as it starts.
   bool QueueFile(const std::string& path, std::uint32_t attributes) {
     // The task directory may lie in the installation directory.
     if (!m_queued.insert(UpperCased(path)).second) return true;

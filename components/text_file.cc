@@ -1,5 +1,6 @@
 #include "components/text_file.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "components/message_catalogue.h"
@@ -19,7 +20,6 @@ constexpr const char* kNewContentExtensions[] = {".~KN", ".~N1", ".~N2", ".~N3",
                                                  ".~N5", ".~N6", ".~N7", ".~N8", ".~N9"};
 constexpr const char* kOldContentExtensions[] = {".~KO", ".~O1", ".~O2", ".~O3", ".~O4",
                                                  ".~O5", ".~O6", ".~O7", ".~O8", ".~O9"};
-using Extensions = const char* const (&)[10];
 
 // Attributes a rewritten file takes over from the file it replaces.
 constexpr std::uint32_t kKeptAttributes =
@@ -74,7 +74,8 @@ bool IsAbsent(const std::string& path) {
 // The first spare name that nothing has; empty when all are taken.  What
 // has one was not made by this save: another program's file, or what an
 // earlier save left, which is not this one's to delete.
-std::string FreeSpareName(const std::string& path, Extensions extensions) {
+template <std::size_t N>
+std::string FreeSpareName(const std::string& path, const char* const (&extensions)[N]) {
   for (const char* extension : extensions) {
     const std::string spare = SpareName(path, extension);
     if (IsAbsent(spare)) return spare;
