@@ -21,14 +21,16 @@ constexpr const char* kAsideExtensions[] = {".~KD",  ".~KD1", ".~KD2", ".~KD3", 
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// Whether the line is a section header, as the profile functions read one:
-// blanks, "[", the name, "]", and anything after it ("[rename] ; pending" is
-// the section rename); and the name, as it stands between the brackets.
+// Whether the line is a section header, as the profile functions read one
+// (and with them Wine's WININIT.INI processing; measured under Wine 8):
+// the line, blanks aside, begins with "[" and holds a "]"; the name is what
+// lies between the "[" and the last "]", blanks aside.  So "[rename] ;
+// pending" and "[ rename ]" are the section rename, "[rename] ; x ]" is not.
 bool IsSectionHeader(const std::string& line, std::string* name) {
   const CTrimString text = line;
-  const std::string::size_type close = text.find(']');
+  const std::string::size_type close = text.rfind(']');
   if (text.empty() || text.front() != '[' || close == std::string::npos) return false;
-  *name = text.substr(1, close - 1);
+  *name = CTrimString(text.substr(1, close - 1));
   return true;
 }
 

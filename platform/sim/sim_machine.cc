@@ -493,13 +493,15 @@ std::uint32_t SimMachine::DriveType(const std::string& root) {
 
 namespace {
 
-// The name between the brackets of a section's header line, as the profile
-// functions read it; empty for any other line.
+// The name of a section's header line as the profile functions read it:
+// between the "[" and the last "]", blanks aside; empty for any other line.
 std::string SectionName(const std::string& line) {
   const std::string::size_type open = line.find_first_not_of(" \t");
-  const std::string::size_type close = line.find(']');
+  const std::string::size_type close = line.rfind(']');
   if (open == std::string::npos || line[open] != '[' || close == std::string::npos) return "";
-  return line.substr(open + 1, close - open - 1);
+  const std::string name = line.substr(open + 1, close - open - 1);
+  const std::string::size_type first = name.find_first_not_of(" \t");
+  return first == std::string::npos ? "" : name.substr(first, name.find_last_not_of(" \t") + 1 - first);
 }
 
 // The .ini text with the line key=value at the end of its section, which

@@ -365,11 +365,11 @@ std::vector<std::string> LinesOf(const std::string& text) {
 }
 
 // The section a line of an .ini file begins, as Windows reads it: the name
-// between the brackets, whatever follows them; empty for other lines.
+// between the "[" and the last "]", blanks aside; empty for other lines.
 std::string SectionOf(const std::string& line) {
-  const std::string::size_type close = line.find(']');
+  const std::string::size_type close = line.rfind(']');
   if (line.empty() || line[0] != '[' || close == std::string::npos) return "";
-  return Upper(line.substr(1, close - 1));
+  return Upper(Trimmed(line.substr(1, close - 1)));
 }
 
 // What the run queued for deletion when Windows next starts: NT's list, or

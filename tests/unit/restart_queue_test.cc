@@ -176,8 +176,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, WhatIsQueuedTest, ::testing::ValuesIn(kQueueCase
                          [](const auto& test) { return std::string(test.param.name); });
 
 // WININIT.INI on Windows 95: the lines go at the end of the one [rename]
-// section, as the profile functions find it (the name between the
-// brackets, whatever follows them), and everything else stays as it was.
+// section, as the profile functions find it (the name between the "[" and
+// the last "]", blanks aside, whatever follows), and everything else stays
+// as it was.
 // A WININIT.INI that is missing is not made up from what an interrupted
 // save left: WININIT.EXE may have carried it out long ago.
 TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
@@ -197,7 +198,10 @@ TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
        "[other]\r\n[Rename]\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP\r\n" + ours, false},
       {"with a comment", "[rename] ; pending\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n[other]\r\n",
        "[rename] ; pending\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n" + ours + "[other]\r\n", false},
-      {"only alike", "[renamed]\r\nA=B\r\n", "[renamed]\r\nA=B\r\n[rename]\r\n" + ours, false},
+      {"blanks around the name", "[ Rename ]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n",
+       "[ Rename ]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n" + ours, false},
+      {"only alike", "[renamed]\r\nA=B\r\n[rename] ; x ]\r\n",
+       "[renamed]\r\nA=B\r\n[rename] ; x ]\r\n[rename]\r\n" + ours, false},
       {"missing, an old one set aside", "", "[rename]\r\n" + ours, true},
   };
   for (const auto& c : cases) {
