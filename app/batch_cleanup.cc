@@ -42,7 +42,9 @@ bool CUninstallApp::RemoveStartupBatchEntries() {
   const CTrimString windowsDir = Os().WindowsDirectory();
   const CTrimString batchPath = windowsDir.JoinPath(kBatchFileName);
   CTextFile batchFile;
-  if (!batchFile.Open(batchPath, true)) {
+  // Windows keeps DOSSTART.BAT: missing, with its lines set aside, it is
+  // what an interrupted save of ours left, and they go back.
+  if (!batchFile.Open(batchPath, true, CTextFile::SetAside::kPutBack)) {
     CRunRecord::Note("DOSSTART.BAT: " + batchPath + " could not be opened");
     return false;
   }

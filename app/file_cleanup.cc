@@ -70,8 +70,11 @@ bool HoldsUninstallProgram(CFileManagementPrompt& files, const CTrimString& inst
 }
 
 // Queues what is left of the product for the next start of Windows, and
-// records what stays for good.  A path that reaches another entry (see
-// CFileManagement::ReachesItself) would queue that one: it is not queued.
+// records what stays for good.  Queuing is an addition to the clean-up: it
+// never changes the stage's outcome, and what cannot be queued is only
+// recorded.  A file whose deletion the user cancelled is queued only when
+// it failed because a program holds it: a read-only one is the user's to
+// decide, and the user kept it.
 class LeftoverQueue {
  public:
   explicit LeftoverQueue(const CTrimString& windowsDir) : m_windowsDir(windowsDir) {}
@@ -83,7 +86,8 @@ class LeftoverQueue {
       CRunRecord::Note("file: kept " + path + " (in the Windows directory)");
       return;
     }
-    Queue("file", path);
+    std::uint32_t attributes = 0;
+    QueueFile(path, Os().LookUpEntry(path, &attributes) == kErrorSuccess ? attributes : 0);
   }
 
   // What is left in a directory of the installation, its subdirectories
@@ -102,7 +106,7 @@ class LeftoverQueue {
       } else if (entry.IsDirectory()) {
         const bool emptied = DirectoryContents(path, emptying);
         if (emptied && m_queue.TakesDirectories()) {
-          allQueued = Queue("directory", path) && allQueued;
+          allQueued = QueueDirectory(path) && allQueued;
         } else {
           CRunRecord::Note("directory: kept " + path +
                            (emptied ? " (Windows 95 removes no directories when it starts)" : ""));
@@ -112,7 +116,7 @@ class LeftoverQueue {
         CRunRecord::Note("file: kept " + path + " (the setup-log uninstaller removes it)");
         allQueued = false;
       } else if (emptying.IsExcluded(path)) {  // its retry cancelled, or no answer
-        allQueued = Queue("file", path) && allQueued;
+        allQueued = QueueFile(path, entry.attributes) && allQueued;
       } else {
         CRunRecord::Note("file: kept " + path + " (not reached)");
         allQueued = false;
@@ -121,29 +125,52 @@ class LeftoverQueue {
     return allQueued;
   }
 
-  // Writes what waits for WININIT.EXE; false when anything could not be
-  // queued.
-  bool Commit() {
+  // Writes what waits for WININIT.EXE.
+  void Commit() {
     if (!m_queue.Commit()) {
       CRunRecord::Note("restart: WININIT.INI could not be saved; nothing was queued");
-      m_bAllQueued = false;
     }
-    return m_bAllQueued;
   }
   int Count() const { return m_queue.GetCount(); }
 
  private:
-  bool Queue(const char* kind, const std::string& path) {
+  // Not queued either: a path that reaches another entry than its own (see
+  // CFileManagement::ReachesItself), which would queue that one, and one
+  // that Windows would not find as it starts.
+  bool QueueFile(const std::string& path, std::uint32_t attributes) {
     // The task directory may lie in the installation directory.
     if (!m_queued.insert(UpperCased(path)).second) return true;
-    if (CFileManagement::ReachesItself(path) && m_queue.Add(path)) {
-      CRunRecord::Note(std::string(kind) + ": queued for restart " + path);
-      return true;
+    if ((attributes & kFileAttributeReadOnly) != 0) {
+      return Kept("file", path, "read-only, so not queued for restart: the user was asked and kept it");
     }
-    CRunRecord::Note(std::string(kind) + ": kept " + path + " (it could not be queued for restart)");
-    m_bAllQueued = false;
+    if (!m_queue.FoundAtStart(path)) return Kept("file", path, kNotFoundAtStart);
+    std::string queuedAs;
+    if (!CFileManagement::ReachesItself(path) || !m_queue.AddFile(path, &queuedAs)) {
+      return Kept("file", path, kNotQueued);
+    }
+    CRunRecord::Note("file: queued for restart " + queuedAs +
+                     (queuedAs == path ? "" : " (" + path + " renamed, so that a new file of its name stays)"));
+    return true;
+  }
+
+  bool QueueDirectory(const std::string& path) {
+    if (!m_queued.insert(UpperCased(path)).second) return true;
+    if (!m_queue.FoundAtStart(path)) return Kept("directory", path, kNotFoundAtStart);
+    if (!CFileManagement::ReachesItself(path) || !m_queue.AddDirectory(path)) {
+      return Kept("directory", path, kNotQueued);
+    }
+    CRunRecord::Note("directory: queued for restart " + path);
+    return true;
+  }
+
+  // Records what stays after the restart too; false.
+  static bool Kept(const char* kind, const std::string& path, const char* why) {
+    CRunRecord::Note(std::string(kind) + ": kept " + path + " (" + why + ")");
     return false;
   }
+  static constexpr const char* kNotFoundAtStart =
+      "not queued for restart: no full path on a local fixed drive, which Windows would find as it starts";
+  static constexpr const char* kNotQueued = "it could not be queued for restart";
 
   // The directory's entries but "." and "..", read to the end before any
   // is looked into, so that no search stays open on the way down.
@@ -160,7 +187,6 @@ class LeftoverQueue {
   CTrimString m_windowsDir;
   CRestartQueue m_queue;
   std::set<std::string> m_queued;  // upper-cased
-  bool m_bAllQueued = true;
 };
 
 }  // namespace
@@ -191,11 +217,11 @@ bool CUninstallApp::RemoveProductFiles(const CTrimString& taskDir) {
     CRunRecord::Note("directory: kept " + m_strInstallDir + " (" + kUninstallProgram +
                      " is not in it: not the product's)");
   }
-  const bool queued = QueueLeftovers(separateTaskDir ? taskDir : CTrimString(), ours ? &files : nullptr);
-  return queued && ours && emptied && markerGone;
+  QueueLeftovers(separateTaskDir ? taskDir : CTrimString(), ours ? &files : nullptr);
+  return ours && emptied && markerGone;
 }
 
-bool CUninstallApp::QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying) {
+void CUninstallApp::QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying) {
   LeftoverQueue leftovers(Os().WindowsDirectory());
   CFileManagementPrompt files;
   if (!taskDir.empty()) {
@@ -215,9 +241,8 @@ bool CUninstallApp::QueueLeftovers(const CTrimString& taskDir, CFileManagement* 
     installDir.StripTrailingBackslashes();
     leftovers.DirectoryContents(installDir, *emptying);
   }
-  const bool allQueued = leftovers.Commit();
+  leftovers.Commit();
   m_nQueuedForRestart = leftovers.Count();
-  return allQueued;
 }
 
 }  // namespace kw

@@ -69,8 +69,10 @@ class CUninstallApp : public CWinApp {
   // After the file stage: queues what is left of the product for deletion
   // when Windows next starts: the task files and the marker left, and, when
   // the installation directory was emptied (by emptying), the files whose
-  // deletion it gave up.  False when anything could not be queued.
-  bool QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying);
+  // deletion it gave up; but no read-only file.  What cannot be queued is
+  // recorded and changes nothing else: the stage's outcome is the
+  // clean-up's.
+  void QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying);
 
   CTrimString m_strInstallDir;
   int m_bAgentWasRunning = 0;

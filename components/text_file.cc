@@ -1,8 +1,10 @@
 #include "components/text_file.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "components/message_catalogue.h"
+#include "components/run_record.h"
 
 namespace kw {
 namespace {
@@ -11,10 +13,13 @@ constexpr char kEndOfText = '\x1A';  // Ctrl-Z
 constexpr const char* kLineEnd = "\r\n";
 
 // The extensions of the names beside the file for its new content and for
-// the old file while it is set aside.  The rest of the name is the file's
-// own, so that what an interrupted save left is known for whose it is.
-constexpr const char* kNewContentExtension = ".~KN";
-constexpr const char* kOldContentExtension = ".~KO";
+// the old file while it is set aside: the first one, then those tried when
+// it is taken.  The rest of the name is the file's own, so that what an
+// interrupted save left is known for whose it is, and DOS can see it too.
+constexpr const char* kNewContentExtensions[] = {".~KN", ".~N1", ".~N2", ".~N3", ".~N4",
+                                                 ".~N5", ".~N6", ".~N7", ".~N8", ".~N9"};
+constexpr const char* kOldContentExtensions[] = {".~KO", ".~O1", ".~O2", ".~O3", ".~O4",
+                                                 ".~O5", ".~O6", ".~O7", ".~O8", ".~O9"};
 
 // Attributes a rewritten file takes over from the file it replaces.
 constexpr std::uint32_t kKeptAttributes =
@@ -66,13 +71,30 @@ bool IsAbsent(const std::string& path) {
   return MeansNothingThere(Os().LookUpEntry(path, &attributes));
 }
 
-// Removes what an interrupted earlier save left under a spare name: new
-// content that never took the file's place, or old content that the file
-// has since replaced.  False when it stays.
-bool RemoveLeftover(const std::string& spare) {
-  if (IsAbsent(spare)) return true;
-  Os().RemoveFile(spare);
-  return IsAbsent(spare);
+// The first spare name that nothing has; empty when all are taken.  What
+// has one was not made by this save: another program's file, or what an
+// earlier save left, which is not this one's to delete.
+template <std::size_t N>
+std::string FreeSpareName(const std::string& path, const char* const (&extensions)[N]) {
+  for (const char* extension : extensions) {
+    const std::string spare = SpareName(path, extension);
+    if (IsAbsent(spare)) return spare;
+    CRunRecord::Note("file: kept " + spare + " (not made by this save of " + path + ")");
+  }
+  return std::string();
+}
+
+// Where an interrupted save left the old content: a save sets it aside under
+// the first free name, so it is the last of the names taken in a row.
+// Empty when the first name is free.
+std::string LastSetAside(const std::string& path) {
+  std::string last;
+  for (const char* extension : kOldContentExtensions) {
+    const std::string spare = SpareName(path, extension);
+    if (IsAbsent(spare)) break;
+    last = spare;
+  }
+  return last;
 }
 
 // Writes a file that did not exist, with the attributes given.  False when
@@ -81,7 +103,9 @@ bool RemoveLeftover(const std::string& spare) {
 bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32_t attributes) {
   ScopedFile file;
   if (!file.Open(path, FileOpenMode::kReadWriteCreateNew)) return false;
-  const bool written = Os().WriteWholeFile(file.Get(), bytes);
+  // On the disk before it takes the old file's place: a power cut between
+  // the moves that follow must not leave the name to content never written.
+  const bool written = Os().WriteWholeFile(file.Get(), bytes) && Os().FlushFile(file.Get());
   file.Close();
   if (written && Os().SetEntryAttributes(path, attributes == 0 ? kFileAttributeNormal : attributes)) {
     return true;
@@ -121,13 +145,13 @@ CTextFile::CTextFile() {
 
 CTextFile::~CTextFile() { Close(); }
 
-bool CTextFile::Open(const CTrimString& fileName, bool create) {
+bool CTextFile::Open(const CTrimString& fileName, bool create, SetAside setAside) {
   if (m_bOpen) Close();
   m_strFileName = fileName;
   std::string bytes;
-  if (!PutBackSetAside(fileName) ||
+  if (!HandleSetAside(fileName, setAside) ||
       !m_File.Open(fileName, create ? FileOpenMode::kReadCreateIfMissing : FileOpenMode::kReadExisting) ||
-      !Os().ReadWholeFile(m_File.Get(), &bytes)) {
+      !Os().ReadWholeFile(m_File.Get(), &bytes, kLargestTextFile)) {
     m_File.Close();
     m_bOpen = 0;
     SetError(kErrFileNotOpened, fileName);
@@ -160,14 +184,20 @@ bool CTextFile::Close() {
   return saved;
 }
 
-bool CTextFile::PutBackSetAside(const CTrimString& fileName) {
+bool CTextFile::HandleSetAside(const CTrimString& fileName, SetAside setAside) {
+  if (!IsAbsent(fileName)) return true;
+  const std::string setAsidePath = LastSetAside(fileName);
+  if (setAsidePath.empty()) return true;
+  if (setAside == SetAside::kLeave) {
+    CRunRecord::Note("file: kept " + setAsidePath + " (an interrupted save set it aside; " +
+                     fileName + " is missing, and it is not put back)");
+    return true;
+  }
   // A save that was cut short between setting the file aside and putting
   // its new content in place left the file under its spare name only.  Read
   // as missing, it would be made anew, empty, and its lines lost where
   // nobody looks; it goes back first, or nothing is touched at all.
-  const std::string oldPath = SpareName(fileName, kOldContentExtension);
-  if (!IsAbsent(fileName) || IsAbsent(oldPath)) return true;
-  return Os().MoveEntry(oldPath, fileName);
+  return Os().MoveEntry(setAsidePath, fileName);
 }
 
 bool CTextFile::Save() {
@@ -180,9 +210,9 @@ bool CTextFile::Save() {
   CTrimString directory;
   m_strFileName.GetDirectoryPart(directory);
   const std::string path = directory + entry.name;
-  const std::string newPath = SpareName(path, kNewContentExtension);
-  const std::string oldPath = SpareName(path, kOldContentExtension);
-  if (!RemoveLeftover(newPath) || !RemoveLeftover(oldPath) ||
+  const std::string newPath = FreeSpareName(path, kNewContentExtensions);
+  const std::string oldPath = FreeSpareName(path, kOldContentExtensions);
+  if (newPath.empty() || oldPath.empty() ||
       !WriteNewFile(newPath, JoinLines(m_lstLines) + m_strTail, entry.attributes & kKeptAttributes)) {
     return false;
   }

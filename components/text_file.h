@@ -13,13 +13,20 @@
 //
 // Saving never leaves the file's name without a whole file: the new content
 // is written beside the file, with the file's hidden, system and archive
-// attributes, and only then takes the file's place (see Close).  A failed
-// save leaves the file with its earlier content, byte for byte.  The spare
-// names are the file's own with the extensions .~KN and .~KO; a file that
-// an interrupted save left under .~KO alone is put back by the next Open.
+// attributes, flushed to the disk, and only then takes the file's place
+// (see Close).  A failed save leaves the file with its earlier content,
+// byte for byte.  The spare names are the file's own with the extension
+// .~KN for the new content and .~KO for the old one while it is set aside,
+// or, where a file that this save did not make has that name, the first
+// free of .~N1 to .~N9 and .~O1 to .~O9: such a file is somebody else's, or
+// what an interrupted save left, and a save deletes nothing it did not make.
+//
+// Only a file read whole in memory can be edited so: one larger than
+// kLargestTextFile is refused as unreadable.
 #ifndef KWUNINST_COMPONENTS_TEXT_FILE_H_
 #define KWUNINST_COMPONENTS_TEXT_FILE_H_
 
+#include <cstddef>
 #include <string>
 
 #include "components/cursor_string_list.h"
@@ -31,6 +38,27 @@ namespace kw {
 
 class CTextFile : public CErrorInfo {
  public:
+  // Batch files and .ini files are a few kilobytes: Windows 95's own
+  // profile functions read and write at most 32 KB at a time, and Windows
+  // 3.1 ignored what lies past 64 KB of an .ini file (Microsoft's articles
+  // Q230194 and Q74608).  A file of hundreds of megabytes under such a name
+  // is not one, and reading it whole would exhaust the memory and end the
+  // program while the setup-log uninstaller is still frozen.  1 MB leaves
+  // the real ones ample room and costs a few megabytes at most.
+  static constexpr std::size_t kLargestTextFile = 1024 * 1024;
+
+  // What Open does with the old content that an interrupted save left set
+  // aside, when the file itself is missing.
+  enum class SetAside {
+    // Leaves it, and records it: the file may be missing for good reasons,
+    // and the set-aside content be stale (WININIT.EXE consumes WININIT.INI
+    // when Windows starts; its old lines put back would run again).
+    kLeave,
+    // Puts it back: the file's absence is the interrupted save's doing
+    // (DOSSTART.BAT is never taken away otherwise).
+    kPutBack,
+  };
+
   CTextFile();
   // Closes the file, saving it when a line was deleted or added.  The
   // outcome of that save is lost with the object: a caller that must know
@@ -42,10 +70,11 @@ class CTextFile : public CErrorInfo {
   // Reads the file's lines; the cursor stands past the last one, so callers
   // Rewind before they search.  A file that is open already is closed first
   // (and saved when changed).  A missing file that an interrupted save left
-  // set aside is put back; otherwise, with create, a missing file is made
-  // empty.  104 with the file name when the file cannot be put back, opened
-  // or read; the object is closed then.
-  bool Open(const CTrimString& fileName, bool create);
+  // set aside is put back when setAside says so; otherwise, with create, a
+  // missing file is made empty.  104 with the file name when the file
+  // cannot be put back, opened or read, or is larger than kLargestTextFile;
+  // the object is closed then.
+  bool Open(const CTrimString& fileName, bool create, SetAside setAside = SetAside::kLeave);
 
   // Saves the file when a line was deleted or added, then closes it.  The
   // object is closed afterwards whatever happened.  105 when no file is
@@ -76,9 +105,10 @@ class CTextFile : public CErrorInfo {
  private:
   // True when a file is open; otherwise records 105.
   bool CheckOpen();
-  // Puts back a file that an interrupted save left only under its spare
-  // name.  False when it is set aside and cannot be put back.
-  static bool PutBackSetAside(const CTrimString& fileName);
+  // Deals, as setAside says, with the old content that an interrupted save
+  // left under a spare name while the file is missing.  False when it was
+  // to be put back and could not be.
+  static bool HandleSetAside(const CTrimString& fileName, SetAside setAside);
   // Puts the lines in the file's place.  Closes m_File on the way, unless it
   // fails before the file was touched.
   bool Save();

@@ -74,6 +74,17 @@ constexpr std::uint32_t kFileAttributeArchive = 0x20;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;  // none of the others
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
+// Kinds of drive that GetDriveTypeA tells apart.  Only a fixed drive is
+// there, as it is now, when Windows next starts: a network drive is not
+// connected yet, a RAM disk is empty, a floppy or CD may be another one.
+constexpr std::uint32_t kDriveUnknown = 0;
+constexpr std::uint32_t kDriveNoRootDir = 1;  // no such drive
+constexpr std::uint32_t kDriveRemovable = 2;
+constexpr std::uint32_t kDriveFixed = 3;
+constexpr std::uint32_t kDriveRemote = 4;
+constexpr std::uint32_t kDriveCdRom = 5;
+constexpr std::uint32_t kDriveRamDisk = 6;
+
 // Whether a failed file call says that nothing is there.  Only these two
 // answers do; any other failure (a name too long for the ANSI calls, say)
 // says nothing about the entry.
@@ -289,10 +300,14 @@ class Platform {
 
   // CreateFileA with all sharing denied; no handle on failure.
   virtual FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) = 0;
-  // The whole content, from the first byte.
-  virtual bool ReadWholeFile(FileHandle file, std::string* bytes) = 0;
+  // The whole content, from the first byte; false, without reading on,
+  // when the file holds more than limit bytes (bytes is then unspecified).
+  virtual bool ReadWholeFile(FileHandle file, std::string* bytes, std::size_t limit) = 0;
   // Writes bytes at the start of an emptied file.
   virtual bool WriteWholeFile(FileHandle file, const std::string& bytes) = 0;
+  // FlushFileBuffers: what was written is on the disk when this returns
+  // true.  Only for a file opened for writing.
+  virtual bool FlushFile(FileHandle file) = 0;
   virtual void CloseFile(FileHandle file) = 0;
 
   // DeleteFileA.
@@ -300,7 +315,9 @@ class Platform {
   // MoveFileA: gives a file (or directory) another name on the same drive.
   // Fails, changing nothing, when an entry named `to` exists: Windows 95 has
   // no move that replaces, so replacing a file takes several steps.  A file
-  // that another program holds open cannot be moved; a read-only one can.
+  // that another program holds open cannot be moved; a read-only one can,
+  // and on Windows NT so can a library that another program has loaded,
+  // which cannot be deleted.
   virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;
   // The runtime's _chmod(path, _S_IWRITE): clears the read-only attribute.
   virtual bool ClearReadOnly(const std::string& path) = 0;
@@ -323,6 +340,15 @@ class Platform {
   virtual std::string ShortPath(const std::string& path) = 0;
   // The runtime's _chdir: also sets the drive's current directory.
   virtual bool ChangeDirectory(const std::string& path) = 0;
+  // GetDriveTypeA of a drive's root ("C:\\"): one of the kDrive kinds.
+  virtual std::uint32_t DriveType(const std::string& root) = 0;
+  // WritePrivateProfileStringA(NULL, NULL, NULL, path): Windows 95 keeps the
+  // last .ini file used through the profile functions in memory and writes
+  // it back when it sees fit, over whatever was written to the file
+  // meanwhile; this writes it back now and forgets it.  Its answer means
+  // nothing (Wine always says FALSE) and is not given.  A missing file is
+  // not made.
+  virtual void FlushProfileCache(const std::string& path) = 0;
 };
 
 // The platform the program talks to.  In the Windows build this is the real

@@ -59,11 +59,15 @@ if [ -n "$left" ]; then
   exit 1
 fi
 
-# The test measure: non-blank lines of C/C++, CMake and shell under tests/
-# over the same everywhere else.
+# The measures: non-blank lines of C/C++, CMake and shell of the program,
+# of its tests, and of the equipment around it (the simulated machine, the
+# tools, the benchmarks); the test share is tests/ over everything else,
+# the scripts and build files too.
 counted() { git ls-files | grep -E '(\.(c|cc|cpp|h|hpp|sh|cmake)|(^|/)CMakeLists\.txt)$'; }
 non_blank() { xargs -r cat | grep -cv '^[[:space:]]*$' || true; }
+program_lines=$(counted | grep -E '^(app|components|platform|resources)/' | grep -v '^platform/sim/' | non_blank)
 test_lines=$(counted | grep -E '^tests/' | non_blank)
+equipment_lines=$(counted | grep -E '^(platform/sim|tools|bench)/' | non_blank)
 code_lines=$(counted | grep -vE '^tests/' | non_blank)
 elapsed=$((SECONDS - started))
 
@@ -73,6 +77,7 @@ skipped=$(for arch in x86 x64; do
     "build/windows-$arch-tests/ctest-output.txt"
 done | paste -sd, | sed 's/,/, /g')
 step "all tests passed${skipped:+, but for those skipped (below)}"
+echo "lines: the program $program_lines, its tests $test_lines, the equipment (platform/sim, tools, bench) $equipment_lines"
 echo "test code: $test_lines lines under tests/, $((test_lines * 100 / code_lines))% of the $code_lines lines of the rest"
 if [ -n "$skipped" ]; then
   echo "skipped, not passed: $skipped, since $KW_WINE32_WHY"

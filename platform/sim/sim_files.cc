@@ -328,15 +328,20 @@ std::uint32_t SimFileSystem::Attributes(const std::string& path) const {
   return node ? AttributesOf(*node) : 0;
 }
 
-std::uint32_t SimFileSystem::Hold(const std::string& path, const std::string& holder, bool shareDelete) {
+std::uint32_t SimFileSystem::Hold(const std::string& path, const std::string& holder, HoldKind kind) {
   std::shared_ptr<Node> node = Lookup(path);
   if (!node || node->isDirectory) return 0;
   const std::uint32_t id = m_nextHold++;
-  node->holds.push_back(FileHold{id, holder, shareDelete});
+  node->holds.push_back(FileHold{id, holder, kind});
   return id;
 }
 
 namespace {
+
+// Whether any of the holds on a file is of the kind.
+bool AnyHold(const std::vector<FileHold>& holds, HoldKind kind) {
+  return std::any_of(holds.begin(), holds.end(), [&](const FileHold& hold) { return hold.kind == kind; });
+}
 
 template <typename Visit>
 void ForEachNode(const std::shared_ptr<SimFileSystem::Node>& node, Visit visit) {
@@ -565,20 +570,32 @@ FileHandle SimFileSystem::OpenExclusive(const std::string& path, FileOpenMode mo
     node->parent = directory;
     directory->Adopt(node);
   }
-  if (node->isDirectory || !node->holds.empty()) return FileHandle{};
+  // A library's image lets a reader in, sharing denied or not; it is the
+  // programs' open handles that deny.
+  if (node->isDirectory || AnyHold(node->holds, HoldKind::kExclusive) ||
+      AnyHold(node->holds, HoldKind::kShareDelete)) {
+    return FileHandle{};
+  }
   const bool writable = mode == FileOpenMode::kReadWriteCreateNew;  // a new file, made above
   const std::uint32_t holdId = m_nextHold++;
-  node->holds.push_back(FileHold{holdId, "this program", false});
+  node->holds.push_back(FileHold{holdId, "this program", HoldKind::kExclusive});
   const std::uintptr_t handle = m_nextHandle;
   m_nextHandle += 4;
   m_files[handle] = OpenFile{node, holdId, writable};
   return FileHandle{handle};
 }
 
-bool SimFileSystem::ReadAll(FileHandle file, std::string* bytes) {
+bool SimFileSystem::ReadAll(FileHandle file, std::string* bytes, std::size_t limit) {
   auto it = m_files.find(file.value);
-  if (it == m_files.end()) return false;
+  if (it == m_files.end() || it->second.node->content.size() > limit) return false;
   *bytes = it->second.node->content;
+  return true;
+}
+
+bool SimFileSystem::Flush(FileHandle file, std::string* path) {
+  auto it = m_files.find(file.value);
+  if (CallFails(FileCall::kFlush) || it == m_files.end() || !it->second.writable) return false;
+  *path = PathOf(it->second.node);
   return true;
 }
 
@@ -609,11 +626,9 @@ void SimFileSystem::CloseFile(FileHandle file) {
 bool SimFileSystem::RemoveFile(const std::string& path) {
   if (CallFails(FileCall::kRemove)) return false;
   std::shared_ptr<Node> node = AnsiLookup(path, false);
-  if (!node || node == m_root || node->isDirectory || (node->attributes & kFileAttributeReadOnly)) {
+  if (!node || node == m_root || node->isDirectory || (node->attributes & kFileAttributeReadOnly) ||
+      AnyHold(node->holds, HoldKind::kExclusive) || AnyHold(node->holds, HoldKind::kLoadedLibrary)) {
     return false;
-  }
-  for (const FileHold& hold : node->holds) {
-    if (!hold.shareDelete) return false;
   }
   if (std::shared_ptr<Node> parent = node->parent.lock()) parent->Drop(node);
   if (m_restored.count(Upper(PathOf(node))) != 0) AddFile(PathOf(node), node->content);
@@ -629,10 +644,8 @@ bool SimFileSystem::Move(const std::string& from, const std::string& to) {
     return false;
   }
   std::shared_ptr<Node> node = LookupNames(fromNames, false);
-  if (!node) return false;
-  for (const FileHold& hold : node->holds) {
-    if (!hold.shareDelete) return false;
-  }
+  if (!node || AnyHold(node->holds, HoldKind::kExclusive)) return false;
+  if (!m_movesFilesInUse && !node->holds.empty()) return false;
   if (node->isDirectory && node->linkTarget.empty() && IsBusyDirectory(node)) return false;
   const std::string leaf = toNames.back();
   toNames.pop_back();

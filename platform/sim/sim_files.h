@@ -5,9 +5,11 @@
 // them; the port's calls read paths as the ANSI calls do (MAX_PATH characters
 // or more fail, dots and blanks at the ends of names are dropped) while the
 // set-up takes names as they are, so that a listing can show what no path
-// reaches; a read-only file cannot be deleted; a file held open elsewhere cannot be opened exclusively or moved;
-// a move never replaces an entry; directory links are reparse points whose
-// contents are those of their target.
+// reaches; a read-only file cannot be deleted; a file held open elsewhere
+// cannot be opened exclusively or moved, and one loaded as a library cannot
+// be deleted, yet can be read and (on NT) moved; a move never replaces an
+// entry; directory links are reparse points whose contents are those of
+// their target.
 #ifndef KWUNINST_PLATFORM_SIM_SIM_FILES_H_
 #define KWUNINST_PLATFORM_SIM_SIM_FILES_H_
 
@@ -26,13 +28,23 @@
 namespace kw::sim {
 
 // The port's file calls that a test can make fail.
-enum class FileCall { kOpen, kWrite, kMove, kRemove, kSetAttributes };
+enum class FileCall { kOpen, kWrite, kFlush, kMove, kRemove, kSetAttributes };
 
-// Who holds a file open, and whether the holder lets others delete it.
+// How another program holds a file.
+enum class HoldKind {
+  kExclusive,      // open without sharing: nobody opens, moves or deletes it
+  kShareDelete,    // open, letting others move and delete it
+  // Loaded as a library (its image mapped): nobody deletes it, yet it can
+  // be opened for reading and, on Windows NT, moved (Windows 95 moves no
+  // file in use).
+  kLoadedLibrary,
+};
+
+// Who holds a file, and how.
 struct FileHold {
   std::uint32_t id = 0;
-  std::string holder;      // e.g. "pid 104" or "test"
-  bool shareDelete = false;
+  std::string holder;  // e.g. "pid 104" or "test"
+  HoldKind kind = HoldKind::kExclusive;
 };
 
 class SimFileSystem {
@@ -55,8 +67,9 @@ class SimFileSystem {
   void SetAttributes(const std::string& path, std::uint32_t attributes);
   // As a search reports them; 0 when there is no such entry.
   std::uint32_t Attributes(const std::string& path) const;
-  // Holds the file open as another program would; returns the hold's id.
-  std::uint32_t Hold(const std::string& path, const std::string& holder, bool shareDelete = false);
+  // Holds the file as another program would; returns the hold's id.
+  std::uint32_t Hold(const std::string& path, const std::string& holder,
+                     HoldKind kind = HoldKind::kExclusive);
   void Release(std::uint32_t holdId);
   void ReleaseAllOf(const std::string& holder);
   bool IsHeld(const std::string& path) const;
@@ -96,14 +109,19 @@ class SimFileSystem {
   // the port: a resident guard or a synchronising tool restoring it.  The
   // deletion itself reports success.
   void RestoreAfterRemoval(const std::string& path);
+  // Windows 95 moves no file that is in use, whatever holds it.
+  void RefuseMovesOfFilesInUse() { m_movesFilesInUse = false; }
 
   // --- The port's file calls ----------------------------------------------
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry, long* error);
   bool FindNext(FindHandle search, FindEntry* entry);
   void FindClose(FindHandle search);
   FileHandle OpenExclusive(const std::string& path, FileOpenMode mode);
-  bool ReadAll(FileHandle file, std::string* bytes);
+  bool ReadAll(FileHandle file, std::string* bytes, std::size_t limit);
   bool WriteAll(FileHandle file, const std::string& bytes);
+  // Nothing is lost here; true for a file open for writing, and then path
+  // is the file's.
+  bool Flush(FileHandle file, std::string* path);
   void CloseFile(FileHandle file);
   bool RemoveFile(const std::string& path);
   bool Move(const std::string& from, const std::string& to);
@@ -158,6 +176,7 @@ class SimFileSystem {
   std::set<std::pair<FileCall, int>> m_failingCalls;  // (kind, number of the call)
   std::size_t m_bytesUntilFull = std::numeric_limits<std::size_t>::max();
   std::set<std::string> m_restored;  // upper-cased full paths
+  bool m_movesFilesInUse = true;
   std::vector<std::string> m_pendingDeletions;
 };
 

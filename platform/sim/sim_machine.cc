@@ -96,6 +96,11 @@ void SimMachine::SetTemporaryDirectory(const std::string& directory) {
 void SimMachine::BecomeWindows95() {
   m_platformId = kPlatformWin32Windows;
   m_registry.SetKeyDeletion(KeyDeletion::kTakeSubkeysAlong);
+  m_files.RefuseMovesOfFilesInUse();
+}
+
+void SimMachine::SetDriveType(char letter, std::uint32_t type) {
+  m_driveTypes[Upper(std::string(1, letter))[0]] = type;
 }
 
 void SimMachine::Note(const std::string& what) { m_journal.push_back(SimEvent{m_nowMs, what}); }
@@ -426,12 +431,19 @@ FileHandle SimMachine::OpenFileExclusive(const std::string& path, FileOpenMode m
   return m_files.OpenExclusive(path, mode);
 }
 
-bool SimMachine::ReadWholeFile(FileHandle file, std::string* bytes) {
-  return m_files.ReadAll(file, bytes);
+bool SimMachine::ReadWholeFile(FileHandle file, std::string* bytes, std::size_t limit) {
+  return m_files.ReadAll(file, bytes, limit);
 }
 
 bool SimMachine::WriteWholeFile(FileHandle file, const std::string& bytes) {
   return m_files.WriteAll(file, bytes);
+}
+
+bool SimMachine::FlushFile(FileHandle file) {
+  std::string path;
+  const bool flushed = m_files.Flush(file, &path);
+  if (flushed) Note("flushed " + path);
+  return flushed;
 }
 
 void SimMachine::CloseFile(FileHandle file) { m_files.CloseFile(file); }
@@ -468,6 +480,81 @@ bool SimMachine::ChangeDirectory(const std::string& path) {
   const bool changed = m_files.ChangeDirectory(path);
   Note(std::string(changed ? "current directory " : "cannot change directory to ") + path);
   return changed;
+}
+
+std::uint32_t SimMachine::DriveType(const std::string& root) {
+  // A drive's root only: "C:\".
+  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return kDriveNoRootDir;
+  const auto found = m_driveTypes.find(Upper(root.substr(0, 1))[0]);
+  return found == m_driveTypes.end() ? kDriveNoRootDir : found->second;
+}
+
+// --- The profile cache -------------------------------------------------------------
+
+namespace {
+
+// The name of a section's header line as the profile functions read it:
+// between the "[" and the last "]", blanks aside; empty for any other line.
+std::string SectionName(const std::string& line) {
+  const std::string::size_type open = line.find_first_not_of(" \t");
+  const std::string::size_type close = line.rfind(']');
+  if (open == std::string::npos || line[open] != '[' || close == std::string::npos) return "";
+  const std::string name = line.substr(open + 1, close - open - 1);
+  const std::string::size_type first = name.find_first_not_of(" \t");
+  return first == std::string::npos ? "" : name.substr(first, name.find_last_not_of(" \t") + 1 - first);
+}
+
+// The .ini text with the line key=value at the end of its section, which
+// is added at the end when there is none.  Lines end in CR LF.
+std::string WithProfileLine(const std::string& text, const std::string& section, const std::string& line) {
+  std::vector<std::string> lines;
+  for (std::string::size_type start = 0; start < text.size();) {
+    const std::string::size_type end = std::min(text.find('\n', start), text.size());
+    std::string one = text.substr(start, end - start);
+    if (!one.empty() && one.back() == '\r') one.pop_back();
+    lines.push_back(one);
+    start = end + 1;
+  }
+  const auto header = std::find_if(lines.begin(), lines.end(), [&](const std::string& one) {
+    return SameNoCase(SectionName(one), section);
+  });
+  if (header == lines.end()) {
+    lines.push_back("[" + section + "]");
+    lines.push_back(line);
+  } else {
+    const auto next = std::find_if(header + 1, lines.end(),
+                                   [](const std::string& one) { return !SectionName(one).empty(); });
+    lines.insert(next, line);
+  }
+  std::string joined;
+  for (const std::string& one : lines) joined += one + "\r\n";
+  return joined;
+}
+
+}  // namespace
+
+void SimMachine::WriteProfileString(const std::string& path, const std::string& section,
+                                    const std::string& key, const std::string& value) {
+  const std::string full = m_files.FullPath(path);
+  if (!SameNoCase(full, m_profileCachePath)) {
+    WriteBackProfileCache();
+    m_profileCachePath = full;
+    m_profileCacheContent = m_files.Content(full);
+  }
+  m_profileCacheContent = WithProfileLine(m_profileCacheContent, section, key + "=" + value);
+}
+
+void SimMachine::WriteBackProfileCache() {
+  if (m_profileCachePath.empty()) return;
+  m_files.AddFile(m_profileCachePath, m_profileCacheContent);
+  Note("profile cache written back to " + m_profileCachePath);
+  m_profileCachePath.clear();
+  m_profileCacheContent.clear();
+}
+
+void SimMachine::FlushProfileCache(const std::string& path) {
+  Note("profile cache flushed for " + path);
+  if (SameNoCase(m_files.FullPath(path), m_profileCachePath)) WriteBackProfileCache();
 }
 
 }  // namespace kw::sim

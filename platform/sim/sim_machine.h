@@ -154,6 +154,10 @@ class SimMachine : public Platform {
   void SetTemporaryDirectory(const std::string& directory);
   // Without an administrator's rights, deletion at restart is refused.
   void SetAdministrator(bool administrator) { m_administrator = administrator; }
+  // What GetDriveTypeA says of a drive letter: C: is a fixed drive, the
+  // others are not there, unless set.  The files are all on C: whatever it
+  // is said to be.
+  void SetDriveType(char letter, std::uint32_t type);
   void FailDialogCreation(bool fail) { m_failDialogCreation = fail; }
 
   // --- Time ------------------------------------------------------------------
@@ -186,6 +190,17 @@ class SimMachine : public Platform {
     m_answerer = std::move(answerer);
   }
   const std::vector<SimMessageBox>& Boxes() const { return m_boxes; }
+
+  // --- The profile functions' cache of Windows 95 -------------------------
+  // Another program writes a line to an .ini file through the profile
+  // functions: Windows 95 keeps the file, with the line, in memory (one
+  // file at a time), and writes it back whole when it sees fit, over
+  // whatever was written to the file meanwhile.  A flush of the cache
+  // (FlushProfileCache) writes it back at once.
+  void WriteProfileString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& value);
+  // Later: what the cache still holds goes to the file.
+  void WriteBackProfileCache();
 
   // --- Journal and faults --------------------------------------------------
   const std::vector<SimEvent>& Journal() const { return m_journal; }
@@ -244,8 +259,9 @@ class SimMachine : public Platform {
   bool FindNextEntry(FindHandle search, FindEntry* entry) override;
   void FindClose(FindHandle search) override;
   FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) override;
-  bool ReadWholeFile(FileHandle file, std::string* bytes) override;
+  bool ReadWholeFile(FileHandle file, std::string* bytes, std::size_t limit) override;
   bool WriteWholeFile(FileHandle file, const std::string& bytes) override;
+  bool FlushFile(FileHandle file) override;
   void CloseFile(FileHandle file) override;
   bool RemoveFile(const std::string& path) override;
   bool MoveEntry(const std::string& from, const std::string& to) override;
@@ -260,6 +276,8 @@ class SimMachine : public Platform {
   bool DeleteAtRestart(const std::string& path) override;
   std::string ShortPath(const std::string& path) override { return m_files.ShortPath(path); }
   bool ChangeDirectory(const std::string& path) override;
+  std::uint32_t DriveType(const std::string& root) override;
+  void FlushProfileCache(const std::string& path) override;
 
  private:
   friend class SimProcess;
@@ -281,6 +299,9 @@ class SimMachine : public Platform {
   std::string m_temporaryDirectory;
   bool m_administrator = true;
   bool m_failDialogCreation = false;
+  std::map<char, std::uint32_t> m_driveTypes{{'C', kDriveFixed}};
+  std::string m_profileCachePath;  // full path; empty while nothing is cached
+  std::string m_profileCacheContent;
 
   std::int64_t m_nowMs = 0;
   int m_pauseCount = 0;

@@ -209,7 +209,7 @@ FileHandle Win32Platform::OpenFileExclusive(const std::string& path, FileOpenMod
   return FileHandle{FromHandle(file)};
 }
 
-bool Win32Platform::ReadWholeFile(FileHandle file, std::string* bytes) {
+bool Win32Platform::ReadWholeFile(FileHandle file, std::string* bytes, std::size_t limit) {
   const HANDLE handle = AsHandle(file.value);
   if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
   bytes->clear();
@@ -218,6 +218,9 @@ bool Win32Platform::ReadWholeFile(FileHandle file, std::string* bytes) {
     DWORD read = 0;
     if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr)) return false;
     if (read == 0) return true;
+    // Read by the piece, so that a file far too large is refused once the
+    // limit is passed, before it fills the memory.
+    if (read > limit - bytes->size()) return false;
     bytes->append(buffer, read);
   }
 }
@@ -239,6 +242,8 @@ bool Win32Platform::WriteWholeFile(FileHandle file, const std::string& bytes) {
   }
   return true;
 }
+
+bool Win32Platform::FlushFile(FileHandle file) { return FlushFileBuffers(AsHandle(file.value)) != 0; }
 
 void Win32Platform::CloseFile(FileHandle file) { CloseHandle(AsHandle(file.value)); }
 
@@ -284,6 +289,12 @@ std::string Win32Platform::ShortPath(const std::string& path) {
 }
 
 bool Win32Platform::ChangeDirectory(const std::string& path) { return _chdir(path.c_str()) == 0; }
+
+std::uint32_t Win32Platform::DriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+void Win32Platform::FlushProfileCache(const std::string& path) {
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
 
 Platform& DefaultPlatform() {
   static Win32Platform platform;

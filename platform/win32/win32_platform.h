@@ -51,8 +51,9 @@ class Win32Platform : public Platform {
   bool FindNextEntry(FindHandle search, FindEntry* entry) override;
   void FindClose(FindHandle search) override;
   FileHandle OpenFileExclusive(const std::string& path, FileOpenMode mode) override;
-  bool ReadWholeFile(FileHandle file, std::string* bytes) override;
+  bool ReadWholeFile(FileHandle file, std::string* bytes, std::size_t limit) override;
   bool WriteWholeFile(FileHandle file, const std::string& bytes) override;
+  bool FlushFile(FileHandle file) override;
   void CloseFile(FileHandle file) override;
   bool RemoveFile(const std::string& path) override;
   bool MoveEntry(const std::string& from, const std::string& to) override;
@@ -63,6 +64,8 @@ class Win32Platform : public Platform {
   bool DeleteAtRestart(const std::string& path) override;
   std::string ShortPath(const std::string& path) override;
   bool ChangeDirectory(const std::string& path) override;
+  std::uint32_t DriveType(const std::string& root) override;
+  void FlushProfileCache(const std::string& path) override;
 };
 
 }  // namespace kw

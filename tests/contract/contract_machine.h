@@ -42,6 +42,16 @@ class ContractMachine {
   // Release; returns a token for Release.
   virtual std::uintptr_t HoldOpen(const std::string& path) = 0;
   virtual void Release(std::uintptr_t token) = 0;
+  // A library a program can load (on the real system, the library
+  // stand-in), loaded as a program loads one until UnloadLibrary; returns a
+  // token for it, 0 when it cannot be loaded.
+  virtual void MakeLibrary(const std::string& path) = 0;
+  virtual std::uintptr_t LoadAsLibrary(const std::string& path) = 0;
+  virtual void UnloadLibrary(std::uintptr_t token) = 0;
+  // Writes key=value into a section of an .ini file through the profile
+  // functions, as another program would.
+  virtual void WriteProfileLine(const std::string& path, const std::string& section,
+                                const std::string& key, const std::string& value) = 0;
   // Removes a directory with everything in it, if it exists.
   virtual void RemoveDirectoryTree(const std::string& path) = 0;
   virtual bool PathExists(const std::string& path) = 0;

@@ -41,7 +41,7 @@ class FilesContractTest : public ContractTest {
   static std::string Content(const std::string& name) {
     ScopedFile file;
     std::string bytes = "<cannot be opened>";
-    if (file.Open(File(name), FileOpenMode::kReadExisting)) Os().ReadWholeFile(file.Get(), &bytes);
+    if (file.Open(File(name), FileOpenMode::kReadExisting)) Os().ReadWholeFile(file.Get(), &bytes, 1 << 20);
     return bytes;
   }
 };
@@ -134,8 +134,74 @@ TEST_F(FilesContractTest, AFileHeldOpenElsewhereCannotBeOpenedExclusively) {
   ScopedFile file;
   EXPECT_FALSE(file.Open(File("ACTIVITY.dll"), FileOpenMode::kReadExisting));
   EXPECT_FALSE(Os().RemoveFile(File("ACTIVITY.dll")));
+  EXPECT_FALSE(Os().MoveEntry(File("ACTIVITY.dll"), File("ACTIVITY.~KD")));
   m_machine.Release(hold);
   EXPECT_TRUE(file.Open(File("ACTIVITY.dll"), FileOpenMode::kReadExisting));
+}
+
+// A library that a program has loaded cannot be deleted, yet it can be
+// renamed (and read): its old name is then free for a new file, and the
+// renamed one goes once it is let go.  This is what lets the file stage
+// queue a library in use under a name of its own on Windows NT.
+TEST_F(FilesContractTest, ALoadedLibraryCanBeRenamedThoughNotDeleted) {
+  m_machine.MakeLibrary(File("KWSHEXT.DLL"));
+  const std::uintptr_t library = m_machine.LoadAsLibrary(File("KWSHEXT.DLL"));
+  ASSERT_NE(library, 0u);
+  EXPECT_FALSE(Os().RemoveFile(File("KWSHEXT.DLL")));
+  EXPECT_TRUE(m_machine.PathExists(File("KWSHEXT.DLL")));
+  {
+    ScopedFile reader;
+    EXPECT_TRUE(reader.Open(File("KWSHEXT.DLL"), FileOpenMode::kReadExisting));
+  }
+  EXPECT_TRUE(Os().MoveEntry(File("KWSHEXT.DLL"), File("KWSHEXT.~KD")));
+  {
+    ScopedFile fresh;
+    EXPECT_TRUE(fresh.Open(File("KWSHEXT.DLL"), FileOpenMode::kReadWriteCreateNew));
+  }
+  EXPECT_FALSE(Os().RemoveFile(File("KWSHEXT.~KD")));  // loaded still, under its new name
+  m_machine.UnloadLibrary(library);
+  EXPECT_TRUE(Os().RemoveFile(File("KWSHEXT.~KD")));
+  EXPECT_TRUE(m_machine.PathExists(File("KWSHEXT.DLL")));
+}
+
+// A file is read whole, but only up to a limit: a larger one is refused
+// without being read into memory.  What is written can be flushed to the
+// disk before the file takes another's place.
+TEST_F(FilesContractTest, ReadingStopsAtTheLimitAndWritingCanBeFlushed) {
+  const std::string bytes(10000, 'x');  // more than one piece of a read
+  ScopedFile file;
+  ASSERT_TRUE(file.Open(File("BIG.TXT"), FileOpenMode::kReadWriteCreateNew));
+  ASSERT_TRUE(Os().WriteWholeFile(file.Get(), bytes));
+  EXPECT_TRUE(Os().FlushFile(file.Get()));
+  file.Close();
+  ASSERT_TRUE(file.Open(File("BIG.TXT"), FileOpenMode::kReadExisting));
+  std::string read;
+  EXPECT_FALSE(Os().FlushFile(file.Get()));  // not open for writing
+  EXPECT_FALSE(Os().ReadWholeFile(file.Get(), &read, bytes.size() - 1));
+  EXPECT_TRUE(Os().ReadWholeFile(file.Get(), &read, bytes.size()));
+  EXPECT_EQ(read, bytes);
+}
+
+// Only a fixed drive is there, as it is, when Windows starts.
+TEST_F(FilesContractTest, DriveTypes) {
+  EXPECT_EQ(Os().DriveType("C:\\"), kDriveFixed);
+  EXPECT_EQ(Os().DriveType("c:\\"), kDriveFixed);
+  EXPECT_EQ(Os().DriveType("Q:\\"), kDriveNoRootDir);  // no such drive on either machine
+}
+
+// A line another program wrote through the profile functions is in the
+// file once the cache is flushed (Windows 95 may hold it until then; Wine
+// writes it at once), and the file is free for an exclusive open.  A flush
+// of a file that is not there makes none.
+TEST_F(FilesContractTest, AFlushOfTheProfileCacheLeavesTheFileToItsReaders) {
+  m_machine.MakeFile(File("WININIT.INI"), "[rename]\r\nNUL=C:\\OLD.DLL\r\n");
+  m_machine.WriteProfileLine(File("WININIT.INI"), "rename", "C:\\NEW.DLL", "C:\\NEW.TMP");
+  Os().FlushProfileCache(File("WININIT.INI"));
+  const std::string text = Content("WININIT.INI");
+  EXPECT_EQ(text.rfind("[rename]\r\nNUL=C:\\OLD.DLL\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("\nC:\\NEW.DLL=C:\\NEW.TMP\r\n"), std::string::npos) << text;
+  Os().FlushProfileCache(File("MISSING.INI"));
+  EXPECT_FALSE(m_machine.PathExists(File("MISSING.INI")));
 }
 
 TEST_F(FilesContractTest, ReadingOpensAnExistingFileOrCreatesAnEmptyOne) {
@@ -148,7 +214,7 @@ TEST_F(FilesContractTest, ReadingOpensAnExistingFileOrCreatesAnEmptyOne) {
       ASSERT_EQ(file.Open(File("DOSSTART.BAT"), mode), opens) << exists;
       EXPECT_EQ(m_machine.PathExists(File("DOSSTART.BAT")), opens) << exists;
       std::string bytes = "sentinel";
-      EXPECT_TRUE(!opens || Os().ReadWholeFile(file.Get(), &bytes)) << exists;
+      EXPECT_TRUE(!opens || Os().ReadWholeFile(file.Get(), &bytes, 1 << 20)) << exists;
       EXPECT_EQ(bytes, !opens ? "sentinel" : exists ? "ECHO OFF\r\nCLS\r\n" : "") << exists;
     }
   }

@@ -47,6 +47,17 @@ class SimContractMachine : public ContractMachine {
   void Release(std::uintptr_t token) override {
     m_machine.Files().Release(static_cast<std::uint32_t>(token));
   }
+  void MakeLibrary(const std::string& path) override { m_machine.Files().AddFile(path, "MZ library"); }
+  std::uintptr_t LoadAsLibrary(const std::string& path) override {
+    return m_machine.Files().Hold(path, "another program", sim::HoldKind::kLoadedLibrary);
+  }
+  void UnloadLibrary(std::uintptr_t token) override {
+    m_machine.Files().Release(static_cast<std::uint32_t>(token));
+  }
+  void WriteProfileLine(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) override {
+    m_machine.WriteProfileString(path, section, key, value);
+  }
   void RemoveDirectoryTree(const std::string& path) override { m_machine.Files().Erase(path); }
   bool PathExists(const std::string& path) override { return m_machine.Files().Exists(path); }
   std::vector<std::string> PendingDeletions() override {

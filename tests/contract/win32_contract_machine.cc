@@ -62,6 +62,21 @@ class Win32ContractMachine : public ContractMachine {
     return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<std::uintptr_t>(file);
   }
   void Release(std::uintptr_t token) override { CloseHandle(reinterpret_cast<HANDLE>(token)); }
+  void MakeLibrary(const std::string& path) override {
+    const std::string library = machine::ProgramBuild() + "\\tools\\standins\\library_standin.dll";
+    CopyFileA(library.c_str(), path.c_str(), FALSE);
+  }
+  // Loaded by this very program: Wine 8 answers for it as for a library
+  // another process loaded (measured: DeleteFileA fails with error 5,
+  // MoveFileA succeeds, either way).
+  std::uintptr_t LoadAsLibrary(const std::string& path) override {
+    return reinterpret_cast<std::uintptr_t>(LoadLibraryA(path.c_str()));
+  }
+  void UnloadLibrary(std::uintptr_t token) override { FreeLibrary(reinterpret_cast<HMODULE>(token)); }
+  void WriteProfileLine(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) override {
+    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
+  }
   void RemoveDirectoryTree(const std::string& directory) override {
     machine::RemoveTreeOnDisk(directory);
   }

@@ -69,6 +69,16 @@ Transcript RunKwuninst(const RunOptions& options);
 // program of the user's holding a file, and waits for its window.
 bool StartProductProgram(const std::string& name, const std::string& windowTitle);
 bool StartFileHolder(const std::string& path, const std::string& options = "");
+// A real library in place of the file, for StartFileHolder(path, "--load").
+void InstallLibrary(const std::string& path);
+
+// Windows restarted, as far as files are concerned: every program of the
+// test ends, as at a shutdown, and then Wine's wineboot carries out what
+// waits for the next start, WININIT.INI's [rename] section (renaming the
+// file WININIT.BAK afterwards) and PendingFileRenameOperations, as Windows
+// does before anything else runs.  Empty when done, else why it could not
+// be (to skip the test with).
+std::string RestartWindows();
 
 std::vector<Event> UninstallerTrace();
 std::vector<Event> ProductTrace();

@@ -326,15 +326,19 @@ void EndProcesses(const std::string& exeName) {
   });
 }
 
-void ResetMachine() {
+void EndPrograms() {
   for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "standin.exe", "VIEWER.EXE", "boxanswer.exe"}) {
     EndProcesses(program);
   }
   for (const fp::Program& program : fp::kPrograms) EndProcesses(program.file);
+}
+
+void ResetMachine() {
+  EndPrograms();
   for (const char* place : {"install", "tasks"}) RemoveTreeOnDisk(fp::Place(place));
   for (const fp::NeighbourFile& file : fp::kNeighbourFiles) DeleteFileA(file.path);
   for (const std::string& file : {fp::Place("marker"), WindowsFile("Uninst.exe"), WindowsFile("DOSSTART.BAT"),
-                                  WindowsFile("WININIT.INI")}) {
+                                  WindowsFile("WININIT.INI"), WindowsFile("WININIT.BAK")}) {
     DeleteFileA(file.c_str());
   }
   DeleteValue("HKLM", kSessionManagerKey, kPendingDeletionsValue);

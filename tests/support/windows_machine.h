@@ -49,11 +49,14 @@ bool StartProgram(const std::string& command, const std::string& directory,
                   const std::string& windowTitle = "");
 bool ProcessRunning(const std::string& exeName);
 void EndProcesses(const std::string& exeName);
+// Ends every program KWUNINST meets or that plays one, whatever its state.
+void EndPrograms();
 
 // --- The machine from the footprint -----------------------------------------------
 // Back to a machine without the product, its neighbours, the uninstaller,
-// DOSSTART.BAT, WININIT.INI or deletions queued for the next start, none of
-// their programs running, reporting Wine's own version of Windows.
+// DOSSTART.BAT, WININIT.INI (nor its WININIT.BAK) or deletions queued for
+// the next start, none of their programs running, reporting Wine's own
+// version of Windows.
 void ResetMachine();
 // The version Wine reports: "win95", "nt40", or "" for its own.
 void SetWindowsVersion(const std::string& version);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 
@@ -68,7 +69,7 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Files().Erase(kPath);
+    for (const char* path : {kPath, kOldAside, kNewAside}) Files().Erase(path);
     Files().AddFile(c.found == Found::kInPlace ? kPath : kOldAside, c.in);
     Files().SetAttributes(kPath, c.attributes);
     if (c.found == Found::kSetAsideStuck) Files().FailCall(sim::FileCall::kMove);
@@ -83,6 +84,9 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
   }
 }
 
+// A save deletes nothing it did not make: a file under a spare name (the
+// user's, or what an earlier save left) stays, byte for byte, and the save
+// takes the next name.
 TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
   using sim::FileCall;
   const std::string before = "SENTRYX\r\nMOUSE\r\n";
@@ -93,10 +97,13 @@ TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
     bool saved;
     const char* oldAt;  // where the earlier content is afterwards, if anywhere
     const char* newAt;  // where the new content is afterwards, if anywhere
+    const char* staleAt = nullptr;  // a spare name taken before the save, and kept
   } cases[] = {
       {"no new file can be created", [](auto& f) { f.FailCall(FileCall::kOpen); }, false, kPath,
        nullptr},
       {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false, kPath, nullptr},
+      {"the new file cannot be flushed to the disk", [](auto& f) { f.FailCall(FileCall::kFlush); },
+       false, kPath, nullptr},
       {"the new file's attributes cannot be set",
        [](auto& f) { f.FailCall(FileCall::kSetAttributes); }, false, kPath, nullptr},
       {"the file cannot be set aside", [](auto& f) { f.FailCall(FileCall::kMove); }, false, kPath,
@@ -109,12 +116,11 @@ TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
       {"the old file cannot be removed", [](auto& f) { f.FailCall(FileCall::kRemove); }, true,
        kOldAside, kPath},
       {"an earlier save left its new file", [](auto& f) { f.AddFile(kNewAside, "stale"); }, true,
-       nullptr, kPath},
-      {"an earlier save left the old file", [](auto& f) { f.AddFile(kOldAside, "stale"); }, true,
-       nullptr, kPath},
-      {"... that cannot be removed",
-       [](auto& f) { f.AddFile(kOldAside, "stale"), f.SetReadOnly(kOldAside, true); }, false, kPath,
-       nullptr},
+       nullptr, kPath, kNewAside},
+      {"the user has a file of the old one's spare name",
+       [](auto& f) { f.AddFile(kOldAside, "stale"); }, true, nullptr, kPath, kOldAside},
+      {"... a read-only one", [](auto& f) { f.AddFile(kOldAside, "stale"), f.SetReadOnly(kOldAside, true); },
+       true, nullptr, kPath, kOldAside},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -132,11 +138,78 @@ TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
       }
     }
     EXPECT_TRUE(c.oldAt != kPath || Files().Dump() == drive) << "nothing left behind";
-    for (const char* spare : {kOldAside, kNewAside}) {
-      EXPECT_TRUE(!c.saved || Files().Exists(spare) == (spare == c.oldAt)) << "leftover " << spare;
+    if (c.staleAt != nullptr) {
+      EXPECT_EQ(Files().Content(c.staleAt), "stale");
+    }
+    for (const char* spare : {kOldAside, kNewAside, "C:\\WINDOWS\\DOSSTART.~O1", "C:\\WINDOWS\\DOSSTART.~N1"}) {
+      EXPECT_TRUE(!c.saved || Files().Exists(spare) == (spare == c.oldAt || spare == c.staleAt))
+          << "leftover " << spare;
       Files().Erase(spare);
     }
     Files().FillUpAfter(std::numeric_limits<std::size_t>::max());  // room again
+  }
+}
+
+// A power cut between the moves of a save must not leave the file's name to
+// content that never reached the disk.
+TEST_F(TextFileTest, TheNewContentIsOnTheDiskBeforeItTakesTheFilesPlace) {
+  Files().AddFile(kPath, "SENTRYX\r\nMOUSE\r\n");
+  CTextFile file;
+  ASSERT_TRUE(file.Open(kPath, false) && file.Rewind() && file.DeleteCurrentLine() && file.Close());
+  const std::vector<std::string> steps = Journal();
+  const auto flushed = std::find(steps.begin(), steps.end(), "flushed C:\\WINDOWS\\DOSSTART.~KN");
+  const auto setAside =
+      std::find(steps.begin(), steps.end(), "moved C:\\WINDOWS\\DOSSTART.BAT to C:\\WINDOWS\\DOSSTART.~KO");
+  EXPECT_LT(flushed, setAside);
+  EXPECT_NE(setAside, steps.end());
+}
+
+// A batch or .ini file is a few kilobytes: one larger than the bound is not
+// read at all, but refused as a file that cannot be read, and left as it is.
+TEST_F(TextFileTest, AFileTooLargeToBeOneIsRefusedUnread) {
+  for (const std::size_t size : {CTextFile::kLargestTextFile, CTextFile::kLargestTextFile + 1}) {
+    const bool tooLarge = size > CTextFile::kLargestTextFile;
+    const std::string content = "SENTRYX.EXE\r\n" + std::string(size - 13, 'x');
+    Files().AddFile(kPath, content);
+    CTextFile file;
+    EXPECT_EQ(file.Open(kPath, true), !tooLarge) << size;
+    EXPECT_EQ(testing::ErrorOf(file), tooLarge ? std::string("104 ") + kPath : "0 ");
+    file.Close();
+    EXPECT_EQ(CUninstallApp().RemoveStartupBatchEntries(), !tooLarge) << size;
+    EXPECT_EQ(Files().Content(kPath) == content, tooLarge) << size;
+  }
+}
+
+// The old content that an interrupted save set aside goes back only where
+// the file's absence is that save's doing; the file's own spare name may
+// be somebody else's, and then the save took the next.
+TEST_F(TextFileTest, SetAsideContentIsPutBackOnlyWhereTheCallerSaysSo) {
+  const char* const kNextAside = "C:\\WINDOWS\\DOSSTART.~O1";
+  const struct {
+    const char* what;
+    CTextFile::SetAside setAside;
+    const char* usersSpare;  // a file of the user's under the first spare name, or null
+    const char* putBack;     // the spare name whose content is read, or null
+  } cases[] = {
+      {"put back", CTextFile::SetAside::kPutBack, nullptr, kOldAside},
+      {"the last of the names in a row is the save's", CTextFile::SetAside::kPutBack, "mine", kNextAside},
+      {"left where the file may be missing for good", CTextFile::SetAside::kLeave, nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* path : {kPath, kOldAside, kNextAside}) Files().Erase(path);
+    if (c.usersSpare != nullptr) Files().AddFile(kOldAside, c.usersSpare);
+    const char* setAsideAt = c.usersSpare != nullptr ? kNextAside : kOldAside;
+    Files().AddFile(setAsideAt, "SET ASIDE\r\n");
+    CTextFile file;
+    ASSERT_TRUE(file.Open(kPath, true, c.setAside));
+    std::string line;
+    EXPECT_EQ(file.Rewind() && file.GetCurrentLine(line), c.putBack != nullptr);
+    EXPECT_EQ(line, c.putBack != nullptr ? "SET ASIDE" : "");
+    EXPECT_EQ(Files().Exists(setAsideAt), c.putBack == nullptr);
+    if (c.usersSpare != nullptr) {
+      EXPECT_EQ(Files().Content(kOldAside), c.usersSpare);
+    }
   }
 }
 

@@ -36,6 +36,8 @@ struct State {
   std::string name;        // our own file name, upper-cased
   std::vector<std::string> lines;  // what the window shows
   std::vector<std::pair<std::string, HANDLE>> held;
+  HMODULE library = nullptr;  // the holder's file, loaded as a library
+  std::string libraryPath;
   // Uninst.exe
   std::vector<std::string> entries;
   std::size_t next = 0;
@@ -130,6 +132,10 @@ void ReleaseAll() {
     Trace("released", path);
   }
   g.held.clear();
+  if (g.library == nullptr) return;
+  FreeLibrary(g.library);
+  g.library = nullptr;
+  Trace("released", g.libraryPath);
 }
 
 // --- Uninst.exe ----------------------------------------------------------------
@@ -396,17 +402,37 @@ int PlayProgram(HINSTANCE instance, const kw::footprint::Program& program, const
 }
 
 int PlayHolder(HINSTANCE instance) {
-  if (__argc < 2 || __argc % 2 != 0) {
+  bool load = false, understood = __argc >= 2;
+  for (int i = 2; i < __argc && understood; ++i) {
+    const std::string option = __argv[i];
+    if (option == "--load") {
+      load = true;
+    } else if (option == "--release-when" && i + 1 < __argc) {
+      g.releaseWhen = __argv[++i];
+    } else if (option == "--after" && i + 1 < __argc) {
+      g.afterMs = std::strtoul(__argv[++i], nullptr, 10);
+    } else {
+      understood = false;
+    }
+  }
+  if (!understood) {
     Trace("bad-args", GetCommandLineA());
     return Finish(2);
   }
-  for (int i = 2; i + 1 < __argc; i += 2) {
-    if (std::strcmp(__argv[i], "--release-when") == 0) g.releaseWhen = __argv[i + 1];
-    if (std::strcmp(__argv[i], "--after") == 0) g.afterMs = std::strtoul(__argv[i + 1], nullptr, 10);
-  }
   const std::string path = __argv[1];
-  Hold(path);
-  g.lines = {path + (g.held.empty() ? " could not be opened." : " is open in this program.")};
+  g.lines = {path};
+  if (!load) {
+    Hold(path);
+  } else if ((g.library = LoadLibraryA(path.c_str())) != nullptr) {
+    g.libraryPath = path;
+    // As the shell loads the product's shell extension: the file cannot
+    // be deleted, yet can be renamed and read.
+    Trace("loaded", path);
+  } else {
+    Trace("load-failed", path + "\t" + std::to_string(GetLastError()));
+  }
+  g.lines.push_back(g.held.empty() && g.library == nullptr ? "could not be opened."
+                                                           : load ? "is loaded in this program." : "is open in this program.");
   return ShowAndServe(instance, path.substr(path.rfind('\\') + 1) + " - File Viewer", 360, 120, SW_SHOWNORMAL,
                       g.releaseWhen.empty() ? 0 : 50);
 }
