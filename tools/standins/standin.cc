@@ -233,6 +233,12 @@ void OnUninstallTick(HWND window) {
 
 // --- The product's programs and the user's -------------------------------------
 
+void CALLBACK EndLate(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  ReleaseAll();
+  PostQuitMessage(0);
+}
+
 void OnProgramClose(HWND window) {
   Trace("close-request");
   if (g.refuseClose) return Trace("close-refused");
@@ -246,11 +252,7 @@ void OnProgramClose(HWND window) {
     // The window goes at once, the files only when the program has ended,
     // counted from the close request; a thread timer serves the wait.
     g.closingLate = true;
-    SetTimer(nullptr, 0, static_cast<UINT>(g.exitDelayMs), [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
-      ReleaseAll();
-      PostQuitMessage(0);
-    });
+    SetTimer(nullptr, 0, static_cast<UINT>(g.exitDelayMs), EndLate);
   } else {
     ReleaseAll();  // free by the time the close request returns
   }
