@@ -52,6 +52,7 @@ TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
   // come before it is frozen: with its usual 250 ms the answer may come too
   // close to the program's look.
   SetEnv("KW_UNINST_TICK_MS", "20");
+  DeleteFileA("C:\\WINDOWS\\DOSSTART.BAT");  // a machine that never had one
   ASSERT_TRUE(StartProductProgram("K-WARD32.EXE", kMainTitle));
   ASSERT_TRUE(StartProductProgram("ZRP95.EXE", kResidentTitle));
   RunOptions options = Answering("Yes");
@@ -86,6 +87,8 @@ TEST_P(ConfirmedE2eTest, CleansUpWhileTheUninstallerIsFrozen) {
   const std::vector<Event> boxes = transcript.Of("box");
   ASSERT_EQ(boxes.size(), windows95 ? 1u : 4u);
   EXPECT_TRUE(windows95 || boxes[3].Get("caption") == kNoticeCaption);
+  EXPECT_TRUE(FileExists("C:\\WINDOWS\\DOSSTART.BAT"));  // created, empty
+  EXPECT_EQ(ReadFile("C:\\WINDOWS\\DOSSTART.BAT"), "");
   ASSERT_FALSE(transcript.Of("screenshot").empty());  // of the status window over the uninstaller's
   EXPECT_NE(GetFileAttributesA(transcript.Of("screenshot")[0].Get("path").c_str()), INVALID_FILE_ATTRIBUTES);
 
