@@ -284,21 +284,7 @@ std::string Leftovers(const std::string& directory) {
   return text;
 }
 
-bool RunAndWait(const std::string& commandLine) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                      "C:\\", &startup, &process)) {
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
-}
+bool RunAndWait(const std::string& commandLine) { return machine::RunToEnd(commandLine, "C:\\", INFINITE) != -1; }
 
 std::string SystemCommand(const std::string& arguments) {
   char system[MAX_PATH];

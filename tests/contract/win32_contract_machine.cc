@@ -104,13 +104,7 @@ class Win32ContractMachine : public ContractMachine {
     SetEnvironmentVariableA("KW_STANDIN_K_TASKER_HANG", nullptr);
     return info.processId;
   }
-  void EndProcess(std::uint32_t processId) override {
-    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
-    if (process == nullptr) return;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  }
+  void EndProcess(std::uint32_t processId) override { machine::EndProcess(processId); }
 };
 
 }  // namespace

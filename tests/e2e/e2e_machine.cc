@@ -123,23 +123,8 @@ Transcript RunKwuninst(const RunOptions& options) {
   command += " --transcript " + Quoted(transcriptPath) + " --timeout " + std::to_string(options.timeoutSeconds);
 
   Transcript transcript;
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, kWorkDir, &startup, &process)) {
-    return transcript;
-  }
-  if (WaitForSingleObject(process.hProcess, static_cast<DWORD>((options.timeoutSeconds + 30) * 1000)) !=
-      WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 99);
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  transcript.answererExitCode = static_cast<int>(code);
+  transcript.answererExitCode =
+      RunToEnd(command, kWorkDir, static_cast<unsigned>((options.timeoutSeconds + 30) * 1000));
   transcript.events = Events(transcript::ReadTranscriptFile(transcriptPath), transcriptPath);
   return transcript;
 }
@@ -173,19 +158,8 @@ std::string RestartWindows() {
   if (GetFileAttributesA(wineboot.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return "no " + wineboot + ": not a Wine machine, which the test cannot restart";
   }
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string command = Quoted(wineboot) + " -r";
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &process)) {
-    return "wineboot -r could not be started";
-  }
-  const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  if (!ended || code != 0) return "wineboot -r did not end well (exit code " + std::to_string(code) + ")";
+  const int code = RunToEnd(Quoted(wineboot) + " -r", system, 60000);
+  if (code != 0) return "wineboot -r did not end well (exit code " + std::to_string(code) + ")";
   return "";
 }
 

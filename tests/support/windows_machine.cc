@@ -44,6 +44,21 @@ void RemoveWideTree(const std::wstring& root) {
   RemoveDirectoryW(root.c_str());
 }
 
+// Starts a command line; the process handle (to be closed), or null.
+HANDLE Launch(const std::string& command, const std::string& directory) {
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
 // Calls visit with each running process of that file name.
 template <typename Visit>
 void ForEachProcess(const std::string& exeName, Visit visit) {
@@ -292,22 +307,27 @@ std::vector<std::string> QueuedForRestart() {
 }
 
 bool StartProgram(const std::string& command, const std::string& directory, const std::string& windowTitle) {
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                      &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const HANDLE process = Launch(command, directory);
+  if (process == nullptr) return false;
+  CloseHandle(process);
   for (int waited = 0; !windowTitle.empty() && waited < 10000; waited += 50) {
     if (FindWindowA(nullptr, windowTitle.c_str()) != nullptr) return true;
     Sleep(50);
   }
   return windowTitle.empty();
+}
+
+int RunToEnd(const std::string& command, const std::string& directory, unsigned timeoutMs) {
+  const HANDLE process = Launch(command, directory);
+  if (process == nullptr) return -1;
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process, &code);
+  } else {
+    TerminateProcess(process, code);
+  }
+  CloseHandle(process);
+  return static_cast<int>(code);
 }
 
 bool ProcessRunning(const std::string& exeName) {
@@ -316,15 +336,15 @@ bool ProcessRunning(const std::string& exeName) {
   return found;
 }
 
-void EndProcesses(const std::string& exeName) {
-  ForEachProcess(exeName, [](DWORD id) {
-    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-    if (process == nullptr) return;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  });
+void EndProcess(std::uint32_t processId) {
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+  if (process == nullptr) return;
+  TerminateProcess(process, 1);
+  WaitForSingleObject(process, 5000);
+  CloseHandle(process);
 }
+
+void EndProcesses(const std::string& exeName) { ForEachProcess(exeName, EndProcess); }
 
 void EndPrograms() {
   for (const char* program : {"KWUNINST.EXE", "Uninst.exe", "standin.exe", "VIEWER.EXE", "boxanswer.exe"}) {

@@ -47,6 +47,10 @@ std::vector<std::string> QueuedForRestart();
 // title, when named, is up (10 s at most) when it returns true.
 bool StartProgram(const std::string& command, const std::string& directory,
                   const std::string& windowTitle = "");
+// Runs a command line to its end, which it must reach within timeoutMs (else
+// it is ended); its exit code, or -1 when it did not start or end in time.
+int RunToEnd(const std::string& command, const std::string& directory, unsigned timeoutMs);
+void EndProcess(std::uint32_t processId);
 bool ProcessRunning(const std::string& exeName);
 void EndProcesses(const std::string& exeName);
 // Ends every program KWUNINST meets or that plays one, whatever its state.
