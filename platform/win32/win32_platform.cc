@@ -105,6 +105,8 @@ int Win32Platform::ShowMessageBox(WindowHandle owner, const std::string& text,
   return MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), style);
 }
 
+void Win32Platform::EndProgram(std::uint32_t exitCode) { ExitProcess(exitCode); }
+
 // --- Processes -------------------------------------------------------------------
 
 bool Win32Platform::StartProcess(const std::string& commandLine,

@@ -32,9 +32,9 @@ template class std::basic_string<char>;
 namespace {
 
 // The exit codes of an end the program did not choose: the one abort() gave,
-// and ERROR_NOT_ENOUGH_MEMORY.
+// and the one for memory.
 constexpr UINT kExitLibraryFault = 3;
-constexpr UINT kExitOutOfMemory = 8;
+constexpr UINT kExitOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
 
 // --- Fault switch: for the end-to-end tests only ----------------------------
 //

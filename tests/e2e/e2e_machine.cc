@@ -318,7 +318,8 @@ void ResetMachine() {
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
   for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE",
                              "KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "KW_STANDIN_K_WARD32_REFUSE_CLOSE",
-                             "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS"}) {
+                             "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS",
+                             "KW_FAIL_ALLOCATIONS_FROM"}) {
     SetEnv(option, "");
   }
 }
