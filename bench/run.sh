@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmarks: the shipped 32-bit program's code in a 32-bit Wine machine
-# against the floor of each Windows API it uses, and the same on the
-# simulated machine.  Prints one table; writes it, the raw figures and a plot
+# (the 64-bit build in a 64-bit one where no 32-bit machine runs, see
+# scripts/wine.sh) against the floor of each Windows API it uses, and the
+# same on the simulated machine.  Prints one table; writes it, the raw figures and a plot
 # of time against size to build/bench/.  Not part of the tests: nothing here
 # decides whether they pass.  Installs what it needs.
 set -euo pipefail
@@ -14,7 +15,8 @@ usage() {
 Usage: bash bench/run.sh [--repeat N] [--quick] [--help]
 
 Builds the benchmark programs (KW_BUILD_BENCH), runs them on the simulated
-machine and in a 32-bit Wine machine, and prints the table of the best of
+machine and in a 32-bit Wine machine (64-bit where this machine runs no
+32-bit programs), and prints the table of the best of
 N rounds (default 3).  Results, table and plot go to build/bench/.
 
   --repeat N   rounds of every measurement (default 3)
@@ -44,6 +46,15 @@ while [ $# -gt 0 ]; do
 done
 
 progress() { printf '%s\n' "$*" >&2; }
+source scripts/wine.sh
+# The Wine half measures the shipped 32-bit build, or where no 32-bit
+# machine runs, the 64-bit one.
+bench_arch=x86
+if ! kw_wine_use win32; then
+  bench_arch=x64
+  [ -z "$table_only" ] && progress "No 32-bit Wine machine: $KW_WINE32_WHY; the 64-bit build is measured instead."
+  kw_wine_use win64
+fi
 
 run_benchmarks() {
   # --- Packages: the tests' own, and the plotter for the benchmarks only ------
@@ -57,12 +68,14 @@ run_benchmarks() {
   fi
 
   # --- Builds -------------------------------------------------------------------
-  progress "Building the 32-bit program, its benchmark program and the stand-ins..."
-  cmake --preset windows-x86 -DKW_BUILD_BENCH=ON >/dev/null
-  cmake --build --preset windows-x86 --target kwuninst kwbench boxanswer uninst_standin product_standin >/dev/null
-  progress "Building the 64-bit program (for its size)..."
-  cmake --preset windows-x64 >/dev/null
-  cmake --build --preset windows-x64 --target kwuninst >/dev/null
+  progress "Building the $WINEARCH program, its benchmark program and the stand-ins..."
+  cmake --preset "windows-$bench_arch" -DKW_BUILD_BENCH=ON >/dev/null
+  cmake --build --preset "windows-$bench_arch" --target kwuninst kwbench boxanswer uninst_standin product_standin >/dev/null
+  progress "Building both programs (for their sizes)..."
+  for arch in x86 x64; do
+    cmake --preset "windows-$arch" >/dev/null
+    cmake --build --preset "windows-$arch" --target kwuninst >/dev/null
+  done
   progress "Building the simulated machine's benchmark program (optimised)..."
   cmake -S . -B build/bench-native -G Ninja -DCMAKE_BUILD_TYPE=Release -DKW_BUILD_BENCH=ON >/dev/null
   cmake --build build/bench-native --target kwbench_sim >/dev/null
@@ -74,7 +87,7 @@ run_benchmarks() {
   progress "Simulated machine: emptying, DeleteKeyTree, whole runs..."
   build/bench-native/bench/kwbench_sim --repeat "$repeat" "${quick[@]}" >"$out/sim.txt"
 
-  progress "32-bit Wine machine: emptying, DeleteKeyTree, whole runs (a few minutes)..."
+  progress "$WINEARCH Wine machine: emptying, DeleteKeyTree, whole runs (a few minutes)..."
   windows_path() { echo "Z:$1" | tr / '\\'; }
   # The file trees live in memory unless asked otherwise: the disk's own
   # delays, shared with whatever else the machine does, would only blur what
@@ -85,8 +98,8 @@ run_benchmarks() {
     trap 'rm -rf "$shm_trees"' EXIT
     trees=(--trees "$(windows_path "$shm_trees")")
   fi
-  KW_WINE_ARCH=win32 KW_WINE_TIMEOUT=3600 tests/wine/run-in-wine.sh \
-    build/windows-x86/bench/kwbench.exe --tools "$(windows_path "$root/build/windows-x86")" \
+  KW_WINE_ARCH=$WINEARCH KW_WINE_TIMEOUT=3600 tests/wine/run-in-wine.sh \
+    "build/windows-$bench_arch/bench/kwbench.exe" --tools "$(windows_path "$root/build/windows-$bench_arch")" \
     --repeat "$repeat" "${trees[@]}" "${quick[@]}" >"$out/wine.txt" 2>&1 || { cat "$out/wine.txt"; exit 1; }
   trees_where="in memory (/dev/shm)"
   [ ${#trees[@]} -eq 0 ] && trees_where="on the Wine machine's drive C:"
@@ -123,7 +136,7 @@ stripped_size() {
 x86_exe=build/windows-x86/KWUNINST.EXE
 x64_exe=build/windows-x64/KWUNINST.EXE
 
-awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine --version)" \
+awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine --version)" -v arch="$WINEARCH" \
     -v load_before="$load_before" -v load_after="$load_after" -v trees_where="$trees_where" \
     -v x86="$(stat -c %s $x86_exe) bytes, $(stripped_size i686-w64-mingw32-strip $x86_exe) stripped" \
     -v x64="$(stat -c %s $x64_exe) bytes, $(stripped_size x86_64-w64-mingw32-strip $x64_exe) stripped" \
@@ -189,7 +202,7 @@ awk -F'\t' -v rounds="$repeat" -v cpu="$cpu" -v cores="$(nproc)" -v wine="$(wine
   END {
     printf "KWUNINST benchmarks: times are the best of %d rounds; ratios are the median, over the\n", rounds
     print "rounds, of the ratio within each round"
-    printf "Machine: %s, %d cores; %s, 32-bit prefix (WINEARCH=win32)\n", cpu, cores, wine
+    printf "Machine: %s, %d cores; %s, %s-bit prefix (WINEARCH=%s)\n", cpu, cores, wine, arch == "win32" ? 32 : 64, arch
     printf "Load average (1, 5, 15 min): %s at the start, %s at the end\n\n", load_before, load_after
 
     print "1. Emptying the installation directory (stage 4, with its exclusions), Wine, trees " trees_where ", ms"

@@ -1,31 +1,54 @@
 #!/usr/bin/env bash
-# The program's main job, shown end to end: a 32-bit Windows machine (a fresh
-# Wine prefix on a private display) that reports Windows 95, or NT 4.0 with
-# --nt40, with K-WARD fully installed and its programs running; the shipped
-# 32-bit KWUNINST.EXE starts the setup-log uninstaller, the user (played by
-# the box answerer) answers, the clean-up runs under the status window, and
-# the uninstaller finishes.  What the user sees is printed as it happens,
-# then a before-and-after report (tools/demo/demo_report).  The product is
+# The program's main job, shown end to end: a Windows machine (a fresh Wine
+# prefix on a private display) that reports Windows 95, or NT 4.0 with
+# --nt40, with K-WARD fully installed and its programs running; KWUNINST.EXE
+# starts the setup-log uninstaller, the user (played by the box answerer)
+# answers, the clean-up runs under the status window, and the uninstaller
+# finishes.  What the user sees is printed as it happens, then a
+# before-and-after report (tools/demo/demo_report).  The product is
 # installed as its footprint says (tests/support/footprint.def, read by
 # tools/demo/demo_machine).  Installs what it needs.
+#
+# The program is the shipped 32-bit build in a 32-bit machine, as K-WARD's
+# users run it; on a machine that runs no 32-bit programs (scripts/wine.sh
+# finds out), or with --x64, the 64-bit build in a 64-bit machine that
+# reports the same Windows version.
 #
 # The uninstaller and the product's programs are the stand-ins of
 # tools/standins; nothing real is removed from this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build/windows-x86
 demo=$root/build/native/tools/demo  # the demo's Linux side, built natively
 out=$root/build/demo
+source scripts/wine.sh
 progress() { printf '[%3d s] %s\n' $(( $(date +%s) - KW_DEMO_START )) "$*"; }
+
+# quietly <step> <command...>: runs a step whose output only matters when it
+# fails; then the step is named, with the last lines it printed.
+quietly() {
+  local step=$1 status=0 log
+  shift
+  log=$(mktemp /tmp/kw-demo-step.XXXXXX)
+  "$@" >"$log" 2>&1 </dev/null || status=$?
+  if [ $status -ne 0 ]; then
+    echo "demo.sh: $step failed (exit status $status); its last lines:" >&2
+    tail -n 20 "$log" | sed 's/^/  | /' >&2
+    rm -f "$log"
+    exit $status
+  fi
+  rm -f "$log"
+}
 
 usage() {
   cat <<'TXT'
-Usage: scripts/demo.sh [--decline] [--retry | --cancel] [--keep] [--nt40] [--help]
+Usage: scripts/demo.sh [--decline] [--retry | --cancel] [--keep] [--nt40] [--x64] [--help]
 
 Runs the shipped 32-bit KWUNINST.EXE on a 32-bit Wine machine with K-WARD
 installed and running, plays the user, and reports what was removed, what
 was kept and why, every box with its answer, and the screenshots taken.
+Where this machine runs no 32-bit programs, the 64-bit build runs instead,
+in a 64-bit Wine machine, and the demo says so.
 
   --decline  the user answers No to the uninstaller's question (default: Yes)
   --retry    another program holds the product's KWSCAN.LOG open; the user closes
@@ -33,6 +56,7 @@ was kept and why, every box with its answer, and the screenshots taken.
   --cancel   the same file stays held; the user answers Cancel
   --keep     keep the Wine machine afterwards and say where it is
   --nt40     the machine reports Windows NT 4.0 (default: Windows 95)
+  --x64      the 64-bit build in a 64-bit machine, even where the 32-bit one runs
   --help     this text
 
 The report, the answerer's transcript and the screenshots are written to
@@ -44,7 +68,7 @@ TXT
 if [ "${1:-}" != "--inside" ]; then
   KW_DEMO_START=$(date +%s)
   export KW_DEMO_START KW_DEMO_WINDOWS=win95 KW_DEMO_ANSWER=Yes
-  export KW_DEMO_HELD_FILE=none KW_DEMO_KEEP=0
+  export KW_DEMO_HELD_FILE=none KW_DEMO_KEEP=0 KW_DEMO_ARCH=x86
   for arg in "$@"; do
     case $arg in
       --decline) KW_DEMO_ANSWER=No ;;
@@ -56,6 +80,7 @@ if [ "${1:-}" != "--inside" ]; then
         KW_DEMO_HELD_FILE=$held ;;
       --keep) KW_DEMO_KEEP=1 ;;
       --nt40) KW_DEMO_WINDOWS=nt40 ;;
+      --x64) KW_DEMO_ARCH=x64 ;;
       --help|-h) usage; exit 0 ;;
       *) usage >&2; exit 2 ;;
     esac
@@ -66,26 +91,39 @@ if [ "${1:-}" != "--inside" ]; then
   fi
 
   progress "Checking the packages (scripts/ensure-packages.sh)"
-  bash scripts/ensure-packages.sh
-  progress "Building the 32-bit KWUNINST.EXE, the box answerer and the stand-ins"
-  cmake --preset windows-x86 >/dev/null
-  cmake --build --preset windows-x86 -j2 \
-    --target kwuninst boxanswer uninst_standin product_standin file_holder >/dev/null
+  quietly "installing the packages" bash scripts/ensure-packages.sh
+  # Which build runs, and why, for the first lines of the report.
+  if [ "$KW_DEMO_ARCH" = x64 ]; then
+    KW_DEMO_BUILD="KWUNINST.EXE: the 64-bit build (x86_64) in a 64-bit Windows machine, as --x64 asks."
+  elif kw_wine_use win32; then
+    KW_DEMO_BUILD="KWUNINST.EXE: the shipped 32-bit build (i686) in a 32-bit Windows machine, as K-WARD's users run it."
+  else
+    KW_DEMO_ARCH=x64
+    KW_DEMO_BUILD="KWUNINST.EXE: the 64-bit build (x86_64) in a 64-bit Windows machine, since $KW_WINE32_WHY."
+    progress "No 32-bit Windows machine here: $KW_WINE32_WHY; the 64-bit build runs instead"
+  fi
+  export KW_DEMO_BUILD
+  if [ "$KW_DEMO_ARCH" = x64 ]; then bits=64 && kw_wine_use win64; else bits=32; fi
+  build=$root/build/windows-$KW_DEMO_ARCH
+  progress "Building the $bits-bit KWUNINST.EXE, the box answerer and the stand-ins"
+  quietly "configuring windows-$KW_DEMO_ARCH" cmake --preset "windows-$KW_DEMO_ARCH"
+  quietly "building windows-$KW_DEMO_ARCH" cmake --build --preset "windows-$KW_DEMO_ARCH" -j2 \
+    --target kwuninst boxanswer uninst_standin product_standin file_holder
   progress "Building the demo's machine builder and report (tools/demo, for Linux)"
-  cmake --preset native >/dev/null
-  cmake --build --preset native -j2 --target demo_machine demo_report >/dev/null
+  quietly "configuring native" cmake --preset native
+  quietly "building the demo's Linux side" cmake --build --preset native -j2 --target demo_machine demo_report
 
   work=$(mktemp -d /tmp/kw-demo.XXXXXX)
   rm -rf "$out" && mkdir -p "$out/screenshots"
-  export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  export KW_DEMO_WORK="$work" KW_DEMO_OUT="$out"
+  export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export KW_DEMO_WORK="$work" KW_DEMO_OUT="$out" KW_DEMO_BUILD_DIR="$build"
   finish() {
     wineserver -k >/dev/null 2>&1 || true
     if [ "$KW_DEMO_KEEP" = 1 ]; then
       echo
       echo "The Wine machine is kept in $work/prefix (drive C: is $work/prefix/drive_c),"
       echo "with the transcript, the traces and the two pictures beside it in $work."
-      echo "  Look at it:  WINEPREFIX=$work/prefix wine reg query 'HKCU\\Software' /s"
+      echo "  Look at it:  WINEPREFIX=$work/prefix $WINELOADER reg query 'HKCU\\Software' /s"
       echo "  Remove it:   rm -rf $work"
     else
       rm -rf "$work"
@@ -96,7 +134,11 @@ if [ "${1:-}" != "--inside" ]; then
   timeout --kill-after=15 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside </dev/null ||
     status=$?
   if [ $status -ne 0 ]; then
-    echo "demo.sh: the demo failed (exit status $status); see the messages above" >&2
+    # The failing step has said what it was; only a stop from outside has not.
+    case $status in
+      124|137) echo "demo.sh: the demo did not end within 300 s and was stopped" >&2 ;;
+      *) echo "demo.sh: the demo failed (exit status $status)" >&2 ;;
+    esac
     exit $status
   fi
   progress "Done. Report, transcript and screenshots: ${out#"$root"/}/"
@@ -105,8 +147,11 @@ fi
 
 # --- Inside the private display ----------------------------------------------
 work=$KW_DEMO_WORK
+build=$KW_DEMO_BUILD_DIR
 drive_c=$WINEPREFIX/drive_c
-quiet() { "$@" >/dev/null 2>&1 </dev/null; }
+# Any other command that fails names itself, in functions too.
+set -E
+trap 'echo "demo.sh: \"$BASH_COMMAND\" failed (exit status $?)" >&2' ERR
 # A Linux path as Wine's drive Z: sees it.
 winpath() { local path=${1//\//\\}; echo "Z:$path"; }
 # The installation directory, as Windows and as Linux see it.
@@ -131,12 +176,12 @@ wait_for_lines() {
 }
 
 create_machine() {
-  quiet wineboot -i
+  quietly "making the Wine machine ($WINELOADER wineboot -i)" wine wineboot -i
   # Without a window manager, managed windows would lose their title bars
   # and stall every hide for 2 s; unmanaged, Wine draws caption and buttons
   # itself.
-  quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-  quiet wine reg add 'HKCU\Software\Wine' /v Version /d "$KW_DEMO_WINDOWS" /f
+  quietly "unmanaging the windows" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  quietly "setting the Windows version" wine reg add 'HKCU\Software\Wine' /v Version /d "$KW_DEMO_WINDOWS" /f
   # Debian's Wine looks for its own fonts (fonts-wine) in the wrong place
   # and falls back to other faces: no Marlett for the caption buttons, no
   # MS Sans Serif for dialogs.  In the machine's Fonts directory it finds
@@ -148,8 +193,8 @@ create_machine() {
 # were never its: files from the footprint, the registry items through a
 # .reg file; the setup-log uninstaller in the Windows directory.
 install_product() {
-  "$demo/demo_machine" install "$drive_c" "$work" "$build"
-  quiet wine reg import "$(winpath "$work/k-ward.reg")"
+  quietly "installing the product's files" "$demo/demo_machine" install "$drive_c" "$work" "$build"
+  quietly "importing the product's registry items" wine reg import "$(winpath "$work/k-ward.reg")"
   cp "$build/tools/standins/uninst_standin.exe" "$drive_c/windows/Uninst.exe"
 }
 
@@ -213,7 +258,7 @@ export KW_UNINST_TRACE KW_STANDIN_TRACE
 programs=$("$demo/demo_machine" programs $windows | cut -f2 | paste -sd, | sed 's/,/, /g')
 [ "$KW_DEMO_HELD_FILE" != none ] && programs="$programs, a viewer holding $held_file"
 
-progress "Creating a 32-bit Wine machine that reports $windows_name (5 to 10 s)"
+progress "Creating a $WINEARCH Wine machine that reports $windows_name (5 to 10 s)"
 create_machine
 progress "Installing K-WARD and its neighbours as tests/support/footprint.def lists them"
 install_product
@@ -224,7 +269,7 @@ progress "Taking the before-picture: files, registry, DOSSTART.BAT"
 
 scenario="On a machine that reports $windows_name, the user answers $KW_DEMO_ANSWER to the uninstaller's question"
 [ "$KW_DEMO_HELD_FILE" != none ] && scenario="$scenario, and $KW_DEMO_HELD_FILE for $held_file, held open by another program"
-echo "$scenario." >"$work/scenario.txt"
+printf '%s\n' "$KW_DEMO_BUILD" "$scenario." >"$work/scenario.txt"
 echo
 echo "Running $install_win\\KWUNINST.EXE as Add/Remove Programs would."
 cat "$work/scenario.txt"
@@ -239,7 +284,7 @@ record=$(find "$drive_c/users" -iname KWUNINST.LOG -print -quit 2>/dev/null || t
 [ -n "$record" ] && cp "$record" "$work/KWUNINST.LOG"
 "$demo/demo_report" --report "$work" | tee "$KW_DEMO_OUT/report.txt"
 cp "$work/transcript.txt" "$KW_DEMO_OUT/transcript.txt"
-quiet wineserver -k
+wineserver -k >/dev/null 2>&1 || true
 if [ $uninstall_status -ne 0 ]; then
   echo "demo.sh: the box answerer failed with exit status $uninstall_status (1: KWUNINST.EXE did not" \
     "end within 120 s, 2: it could not be started); see the report" >&2

@@ -15,9 +15,10 @@ namespace {
 
 // Where Windows NT keeps what it is to delete when it restarts.
 const std::string kSessionManager = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager";
-// The system's directories, left out of the picture but for kSystemFiles.
-const std::set<std::string> kSystemDirectories = {"WINDOWS", "PROGRAM FILES", "PROGRAMDATA",
-                                                  "USERS"};
+// The system's directories, left out of the picture but for kSystemFiles;
+// a 64-bit machine has a second one for its 32-bit programs.
+const std::set<std::string> kSystemDirectories = {"WINDOWS", "PROGRAM FILES",
+                                                  "PROGRAM FILES (X86)", "PROGRAMDATA", "USERS"};
 
 std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
@@ -36,7 +37,10 @@ std::string WinPath(const std::string& path) {
 std::string WineExport(const std::string& key, const std::string& work, const std::string& name) {
   const std::string path = work + "/" + name;
   std::remove(path.c_str());
-  const std::string command = "wine reg export " + ShellQuoted(key) + " " +
+  // The loader of the machine's own kind (scripts/wine.sh): Debian's
+  // `wine` would start the 32-bit one, which not every machine runs.
+  const char* loader = std::getenv("WINELOADER");
+  const std::string command = ShellQuoted(loader ? loader : "wine") + " reg export " + ShellQuoted(key) + " " +
                               ShellQuoted(WinPath(path)) + " /y </dev/null >/dev/null 2>&1";
   if (std::system(command.c_str()) == -1) return "";
   return FromUtf16(ReadBytes(path));

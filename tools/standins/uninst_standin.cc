@@ -221,9 +221,11 @@ struct Removal {
   std::vector<std::string> entries;
   std::size_t next = 0;
   unsigned long ticks = 0;
-  // Z-order changes are watched from the first tick on (the window's own
-  // creation and showing are over by then) until the window starts going
-  // away (hiding it on destruction is a z-order change too).
+  // Z-order changes are watched once the window's own creation and showing
+  // are over, until the window starts going away (hiding it on destruction
+  // is a z-order change too).  Not from the first tick: the thread may be
+  // frozen before it, and a request sent meanwhile is handled on thawing,
+  // before any timer message.
   bool watch_zorder = false;
   std::string status = "Preparing to remove files...";
 };
@@ -233,7 +235,6 @@ Removal g_removal;
 void OnTick(HWND hwnd) {
   ++g_removal.ticks;
   Trace("tick", std::to_string(g_removal.ticks));
-  if (g_removal.ticks == 1) g_removal.watch_zorder = true;
   if (g_removal.next < g_removal.entries.size()) {
     const std::string& entry = g_removal.entries[g_removal.next++];
     const DWORD rc = RemoveEntry(entry);
@@ -374,6 +375,7 @@ int RunRemoval(HINSTANCE instance, const std::string& mode) {
   UpdateWindow(hwnd);
   Trace("progress-window",
         "hwnd=" + standin::Hex(reinterpret_cast<std::uintptr_t>(hwnd)));
+  g_removal.watch_zorder = true;
 
   if (mode == "hang") Hang();
 
