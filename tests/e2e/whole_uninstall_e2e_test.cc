@@ -124,8 +124,9 @@ TEST_P(ConfirmedWholeUninstallE2eTest, RemovesExactlyTheProductsItems) {
     std::string needing;
     for (const std::string& dll : SystemDllsNeedingCRuntime()) needing += " " + dll;
     if (!needing.empty()) {
-      GTEST_SKIP() << "this Wine's own" << needing << " import msvcrt.dll: with it disabled, no "
-                   << "program that needs them can start here, whatever it imports itself";
+      // The line's start is what the test command looks for to say why.
+      GTEST_SKIP() << "SKIPPED: this Wine's own" << needing << " import msvcrt.dll: with it "
+                   << "disabled, no program that needs them can start here, whatever it imports";
     }
     DisableCRuntimeForKwuninst();
   }
