@@ -5,7 +5,10 @@
 //
 // Compiled apart from the rest of the program, without link-time
 // optimisation: GCC may drop such a definition from the optimised whole as
-// unused, then emit a call to it while generating code.  And compiled with
+// unused, then emit a call to it while generating code.  Hence too this
+// file defines no inline or template function: MinGW's linker refuses an
+// object from outside the optimised whole that defines one of those the
+// optimised objects define.  And compiled with
 // -fno-tree-loop-distribute-patterns, so that GCC does not turn their loops
 // back into calls to themselves.
 #include <cstddef>
