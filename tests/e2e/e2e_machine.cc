@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@ namespace kw::e2e {
 namespace {
 
 constexpr const char* kInstallDir = "C:\\K-WARD";
+constexpr const char* kKwuninstWineSettings = "Software\\Wine\\AppDefaults\\KWUNINST.EXE";
 constexpr const char* kWorkDir = "C:\\kwtest";
 // The agent's task directory, named by its "TaskLocation" setting.
 constexpr const char* kTaskDir = "C:\\KWTASKS";  // as the footprint places it
@@ -285,6 +287,37 @@ void SetEnv(const std::string& name, const std::string& value) {
   _putenv((name + "=" + value).c_str());
 }
 
+void DisableCRuntimeForKwuninst() {
+  // An empty load order: the DLL is not loaded at all.
+  SetString("HKCU", std::string(kKwuninstWineSettings) + "\\DllOverrides", "msvcrt", "");
+}
+
+std::vector<std::string> SystemDllsNeedingCRuntime() {
+  // Read from the import tables of the DLLs as this test program has them
+  // loaded: the same system DLLs, of the same architecture, as KWUNINST.EXE
+  // gets.
+  std::vector<std::string> needing, toRead = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL"};
+  std::set<std::string> seen(toRead.begin(), toRead.end());
+  while (!toRead.empty()) {
+    const std::string name = toRead.back();
+    toRead.pop_back();
+    const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleA(name.c_str()));
+    if (base == nullptr) continue;  // not loaded, so not needed here either
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) continue;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0; ++entry) {
+      const std::string imported = Upper(reinterpret_cast<const char*>(base + entry->Name));
+      if (imported == "MSVCRT.DLL") needing.push_back(name);
+      if (seen.insert(imported).second) toRead.push_back(imported);
+    }
+  }
+  return needing;
+}
+
 void SetWindowsVersion(const std::string& version) {
   version.empty() ? DeleteValue(HKEY_CURRENT_USER, "Software\\Wine", "Version")
                   : SetString("HKCU", "Software\\Wine", "Version", version);
@@ -323,11 +356,13 @@ void ResetMachine() {
     DeleteValue(RootKey(value.root), value.key, value.name);
   }
   SetWindowsVersion("");
+  RegDeleteTreeA(HKEY_CURRENT_USER, kKwuninstWineSettings);
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
   for (const char* option : {"KW_UNINST_QUESTION_DELAY_MS", "KW_UNINST_TICK_MS", "KW_UNINST_MODE",
                              "KW_STANDIN_K_WARD32_EXIT_DELAY_MS", "KW_STANDIN_K_WARD32_REFUSE_CLOSE",
-                             "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS"}) {
+                             "KW_STANDIN_K_WARD32_HANG", "KW_STANDIN_ZRP95_EXIT_DELAY_MS",
+                             "KW_FAIL_ALLOCATIONS_FROM"}) {
     SetEnv(option, "");
   }
 }

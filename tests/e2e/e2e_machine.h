@@ -41,10 +41,22 @@ struct Transcript {
 // Back to a machine without the product (nor its task directory, marker,
 // DOSSTART.BAT, WININIT.INI and its WININIT.BAK, deletions queued for the
 // next start, registry items, Uninst.exe or traces) that reports Wine's own
-// version of NT.
+// version of NT, and lets every program load the C runtime DLL.
 void ResetMachine();
 // The version Wine reports: "win95", "nt40", or "" for its own.
 void SetWindowsVersion(const std::string& version);
+
+// Wine's override for programs named KWUNINST.EXE alone: msvcrt.dll is
+// disabled (HKCU\Software\Wine\AppDefaults\KWUNINST.EXE\DllOverrides,
+// msvcrt = ""), as on a Windows 95 that never had it.  Other programs,
+// Wine's own among them, keep it.
+void DisableCRuntimeForKwuninst();
+// The system DLLs that KWUNINST.EXE imports from (KERNEL32, USER32,
+// ADVAPI32), and those they import in turn, that import msvcrt.dll
+// themselves: with it disabled these cannot load either, and no program
+// that needs them can start, whatever it imports.  None on Windows; Wine
+// builds some of its own on msvcrt.dll.
+std::vector<std::string> SystemDllsNeedingCRuntime();
 
 // The product as its installer leaves it: C:\K-WARD with KWUNINST.EXE, its
 // programs (the product stand-in under their names) and libraries, the
