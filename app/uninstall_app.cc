@@ -1,6 +1,7 @@
 #include "app/uninstall_app.h"
 
 #include <functional>
+#include <new>
 
 #include "app/uninstall_dlg.h"
 #include "components/execute.h"
@@ -160,20 +161,60 @@ void CUninstallApp::ShowBox(const std::string& text, const std::string& caption,
   CRunRecord::NoteBox(caption, text, Os().ShowMessageBox(owner, text, caption, kMbOk | icon));
 }
 
+CUninstallApp* CUninstallApp::s_pRunning = nullptr;
+
+void CUninstallApp::FinishRecord() {
+  // A run that memory cut short has written it already.
+  if (m_bRecordFinished) return;
+  m_bRecordFinished = true;
+  CRunRecord::Note("run: ended");
+  // Outside the directories the run removes things from.
+  CRunRecord::Write({m_strInstallDir, m_pTaskDir != nullptr ? *m_pTaskDir : CTrimString()});
+}
+
+void CUninstallApp::EndForLackOfMemory() {
+  // What follows needs a little memory itself; should that fail too, the
+  // program ends at once rather than begin this again.
+  std::set_new_handler(nullptr);
+  if (CUninstallApp* app = s_pRunning; app != nullptr) {
+    // First what needs no memory: the uninstaller must never stay frozen.
+    if (app->m_pFrozenUninstaller != nullptr) {
+      app->m_pFrozenUninstaller->ResumeMainThread();
+      app->m_pFrozenUninstaller = nullptr;
+    }
+    CRunRecord::Note("run: out of memory");
+    app->ReportFailure(kMsgOutOfMemory);
+    app->FinishRecord();
+  }
+  Os().EndProgram(kErrorNotEnoughMemory);
+}
+
 void CUninstallApp::RunUninstallSequence() {
+  CTrimString taskDir;
+  // However the run ends, its record is written last; and memory that runs
+  // out while it runs ends it (EndForLackOfMemory) rather than leave the
+  // uninstaller frozen for good.
+  struct RunInProgress {
+    CUninstallApp& app;
+    std::new_handler previousHandler;
+    RunInProgress(CUninstallApp& running, const CTrimString& runsTaskDir)
+        : app(running), previousHandler(std::set_new_handler(&EndForLackOfMemory)) {
+      s_pRunning = &app;
+      app.m_pTaskDir = &runsTaskDir;
+      app.m_bRecordFinished = false;
+    }
+    ~RunInProgress() {
+      app.FinishRecord();
+      std::set_new_handler(previousHandler);
+      s_pRunning = nullptr;
+      app.m_pTaskDir = nullptr;
+      app.m_pFrozenUninstaller = nullptr;
+    }
+    RunInProgress(const RunInProgress&) = delete;
+    RunInProgress& operator=(const RunInProgress&) = delete;
+  } runInProgress(*this, taskDir);
   CRunRecord::Start();
   CRunRecord::Note("run: started");
-  CTrimString taskDir;
-  // However the run ends, its record is written last, outside the
-  // directories the run removes things from.
-  struct RecordAtTheEnd {
-    const CTrimString& installDir;
-    const CTrimString& taskDir;
-    ~RecordAtTheEnd() {
-      CRunRecord::Note("run: ended");
-      CRunRecord::Write({installDir, taskDir});
-    }
-  } recordAtTheEnd{m_strInstallDir, taskDir};
 
   if (!LocateInstallDir()) {
     ReportFailure(kMsgInstallDirNotFound);
@@ -197,8 +238,10 @@ void CUninstallApp::RunUninstallSequence() {
   uninstaller.WaitUntilWindowAppears({kConfirmWindowTitle}, {kProgressWindowTitle});
   uninstaller.WaitWhileWindowExists(kConfirmWindowTitle);
   uninstaller.SuspendMainThread();
+  m_pFrozenUninstaller = &uninstaller;
   if (!uninstaller.IsProcessAlive()) {
     // Declined (or never started): the product stays, so does its agent.
+    m_pFrozenUninstaller = nullptr;
     CRunRecord::Note("uninstaller: ended, the user declined");
     RestartAgent();
     return;
@@ -231,6 +274,7 @@ void CUninstallApp::RunUninstallSequence() {
   // Out of the installation directory, so that the uninstaller can remove it.
   Os().ChangeDirectory("C:\\");
   uninstaller.ResumeMainThread();
+  m_pFrozenUninstaller = nullptr;
   uninstaller.BringWindowToFront(kProgressWindowTitle);
   m_pMainWnd = nullptr;
   dialog.DestroyWindow();

@@ -13,6 +13,7 @@
 
 namespace kw {
 
+class CExecute;
 class CFileManagement;
 
 class CUninstallApp : public CWinApp {
@@ -74,9 +75,26 @@ class CUninstallApp : public CWinApp {
   // clean-up's.
   void QueueLeftovers(const CTrimString& taskDir, CFileManagement* emptying);
 
+  // The program's new handler while the sequence runs: memory has run out
+  // and the run cannot go on.  Lets a frozen uninstaller go, reports message
+  // 147 as a failed stage reports its own, writes the record and ends the
+  // program; never returns.  Memory that runs out again meanwhile ends the
+  // program at once, the uninstaller let go already.
+  static void EndForLackOfMemory();
+  // The record's last line and the file, once a run.
+  void FinishRecord();
+
   CTrimString m_strInstallDir;
   int m_bAgentWasRunning = 0;
   int m_nQueuedForRestart = 0;  // by the file stage
+
+  // While the sequence runs, for its new handler: the application running
+  // it, its task directory, the uninstaller while it is frozen, and whether
+  // the record has been written.
+  static CUninstallApp* s_pRunning;
+  const CTrimString* m_pTaskDir = nullptr;
+  CExecute* m_pFrozenUninstaller = nullptr;
+  bool m_bRecordFinished = false;
 };
 
 }  // namespace kw

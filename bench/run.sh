@@ -70,7 +70,7 @@ run_benchmarks() {
   # --- Builds -------------------------------------------------------------------
   progress "Building the $WINEARCH program, its benchmark program and the stand-ins..."
   cmake --preset "windows-$bench_arch" -DKW_BUILD_BENCH=ON >/dev/null
-  cmake --build --preset "windows-$bench_arch" --target kwuninst kwbench boxanswer standin >/dev/null
+  cmake --build --preset "windows-$bench_arch" --target kwuninst kwbench boxanswer standin kwmachine >/dev/null
   progress "Building both programs (for their sizes)..."
   for arch in x86 x64; do
     cmake --preset "windows-$arch" >/dev/null

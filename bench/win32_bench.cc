@@ -10,6 +10,7 @@
 // Windows directory and the registry keys of the product, in a prefix of
 // its own.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,7 +25,6 @@
 #include "bench/bench_shapes.h"
 #include "components/registry.h"
 #include "platform/win32/win32_platform.h"
-#include "tests/support/windows_machine.h"
 
 namespace kw::bench {
 namespace {
@@ -284,7 +284,24 @@ std::string Leftovers(const std::string& directory) {
   return text;
 }
 
-bool RunAndWait(const std::string& commandLine) { return machine::RunToEnd(commandLine, "C:\\", INFINITE) != -1; }
+// Runs a command line to its end; its exit code, -1 when it did not start.
+int RunAndWait(const std::string& commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, "C:\\",
+                      &startup, &process)) {
+    return -1;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
 
 std::string SystemCommand(const std::string& arguments) {
   char system[MAX_PATH];
@@ -441,20 +458,34 @@ HANDLE StartQuietly(const std::string& commandLine, const char* directory) {
   return process.hProcess;
 }
 
-// The demo's machine, as the tests install it: the product from its
-// footprint with its neighbours, the agent and the main program running.
+// The demo's machine, made by the demo's kwmachine.exe with the tests' own
+// set-up (tests/support/windows_machine): the product from its footprint
+// with its neighbours, the agent and the main program running.  A program
+// of its own: the set-up's code is built the usual way, the program's for
+// the link-time optimiser, which does not take the two together.
 void InstallProduct(const std::string& tools) {
-  machine::SetProgramBuild(tools);
-  machine::ResetMachine();
-  machine::PrepareMachine();
-  machine::InstallProduct();
-  if (!machine::StartProductPrograms("nt")) PrintError("a program of the product did not come up");
+  const std::string machine = "\"" + tools + "\\tools\\demo\\kwmachine.exe\"";
+  if (RunAndWait(machine + " reset") != 0 || RunAndWait(machine + " install nt") != 0) {
+    PrintError("kwmachine.exe could not set the machine up");
+  }
+}
+
+bool ProcessRunning(const char* exeName) {
+  bool running = false;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    running = running || lstrcmpiA(entry.szExeFile, exeName) == 0;
+  }
+  CloseHandle(snapshot);
+  return running;
 }
 
 // What the confirmed run must leave once the uninstaller has gone on and
 // finished: neither the directory nor the product's keys.
 void CheckRunOutcome(const std::string& what) {
-  for (int waited = 0; waited < 30000 && machine::ProcessRunning("Uninst.exe"); waited += 50) Sleep(50);
+  for (int waited = 0; waited < 30000 && ProcessRunning("Uninst.exe"); waited += 50) Sleep(50);
   if (Leftovers(kInstallDir) != "-") {
     PrintError(what + ": C:\\K-WARD still holds " + Leftovers(kInstallDir));
   }
@@ -548,7 +579,7 @@ void BenchWholeRun(const std::string& tools, int repeat) {
   for (int round = 0; round < repeat; ++round) {
     WholeRunAsProcess(tools, WholeRunInProcess(tools));
   }
-  machine::ResetMachine();
+  RunAndWait("\"" + tools + "\\tools\\demo\\kwmachine.exe\" reset");
 }
 
 int Main(int argc, char** argv) {

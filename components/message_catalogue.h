@@ -55,6 +55,7 @@ enum MessageId : unsigned {
 
   kMsgRemovedAtRestart = 145,
   kTitleUninstall = 146,
+  kMsgOutOfMemory = 147,
 };
 
 // The text with that number; empty when the catalogue has none.

@@ -30,6 +30,7 @@ constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorPathNotFound = 3;
 constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorInvalidHandle = 6;
+constexpr long kErrorNotEnoughMemory = 8;  // also the exit code of a program out of memory
 constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorFilenameExcedRange = 206;  // the ANSI file calls, past MAX_PATH
 constexpr long kErrorMoreData = 234;
@@ -231,6 +232,11 @@ class Platform {
   // be shown.
   virtual int ShowMessageBox(WindowHandle owner, const std::string& text,
                              const std::string& caption, std::uint32_t style) = 0;
+  // ExitProcess: the program ends here, with that exit code; nothing of it
+  // runs afterwards (no destructor).  Its windows go with it and its handles
+  // are closed; the processes it started run on, but a thread of theirs
+  // that it suspended stays suspended.
+  [[noreturn]] virtual void EndProgram(std::uint32_t exitCode) = 0;
 
   // --- Processes -----------------------------------------------------------
 

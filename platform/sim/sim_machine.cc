@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "platform/sim/sim_text.h"
 #include "resources/resource.h"
@@ -70,6 +71,11 @@ void SimProcess::Note(const std::string& what) {
   m_machine.Note(name + ": " + what);
 }
 
+ProgramEnded::ProgramEnded(std::uint32_t exitCode)
+    : std::runtime_error("simulated machine: the program ended itself, exit code " +
+                         std::to_string(exitCode)),
+      m_exitCode(exitCode) {}
+
 // ---------------------------------------------------------------------------
 // SimMachine
 
@@ -121,6 +127,20 @@ void SimMachine::Fail(const std::string& what) {
   }
   std::fprintf(stderr, "simulated machine: %s\n", what.c_str());
   std::abort();
+}
+
+void SimMachine::RunOutOfMemory() {
+  Note("memory runs out");
+  // What operator new does when the heap has no room: the program's new
+  // handler makes room (and the allocation goes ahead) or ends the program.
+  const std::new_handler handler = std::get_new_handler();
+  if (handler == nullptr) throw std::bad_alloc();
+  handler();
+}
+
+void SimMachine::EndProgram(std::uint32_t exitCode) {
+  Note("the program ends, exit code " + std::to_string(exitCode));
+  throw ProgramEnded(exitCode);
 }
 
 void SimMachine::GiveTurns(std::uint32_t milliseconds) {
@@ -432,7 +452,11 @@ FileHandle SimMachine::OpenFileExclusive(const std::string& path, FileOpenMode m
 }
 
 bool SimMachine::ReadWholeFile(FileHandle file, std::string* bytes, std::size_t limit) {
-  return m_files.ReadAll(file, bytes, limit);
+  std::string content;
+  if (!m_files.ReadAll(file, &content, limit)) return false;
+  if (content.size() >= m_failAllocationsFrom) RunOutOfMemory();
+  *bytes = std::move(content);
+  return true;
 }
 
 bool SimMachine::WriteWholeFile(FileHandle file, const std::string& bytes) {

@@ -133,6 +133,18 @@ class TimeLimitExceeded : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Thrown where the program under test ends itself (ExitProcess): nothing of
+// the program is meant to run afterwards, and the test catches it with the
+// exit code.  Test equipment too: nothing in the program catches it.
+class ProgramEnded : public std::runtime_error {
+ public:
+  explicit ProgramEnded(std::uint32_t exitCode);
+  std::uint32_t ExitCode() const { return m_exitCode; }
+
+ private:
+  std::uint32_t m_exitCode;
+};
+
 class SimMachine : public Platform {
  public:
   // The process id of the program under test, the owner of its own windows.
@@ -159,6 +171,11 @@ class SimMachine : public Platform {
   // is said to be.
   void SetDriveType(char letter, std::uint32_t type);
   void FailDialogCreation(bool fail) { m_failDialogCreation = fail; }
+  // Memory runs out for any buffer of at least that many bytes that the
+  // program is handed: a file's content read whole.  The allocation fails
+  // as operator new fails: the program's new handler runs, and without one
+  // std::bad_alloc is thrown.
+  void FailAllocationsFrom(std::size_t bytes) { m_failAllocationsFrom = bytes; }
 
   // --- Time ------------------------------------------------------------------
   std::int64_t NowMs() const { return m_nowMs; }
@@ -232,6 +249,8 @@ class SimMachine : public Platform {
   void Pause(std::uint32_t milliseconds, bool alertable) override;
   int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                      std::uint32_t style) override;
+  // Throws ProgramEnded.
+  [[noreturn]] void EndProgram(std::uint32_t exitCode) override;
 
   bool StartProcess(const std::string& commandLine, const std::string& currentDirectory,
                     ShowState show, ProcessInfo* info) override;
@@ -291,6 +310,8 @@ class SimMachine : public Platform {
   std::string ProgramPathOf(const std::string& commandLine) const;
   void GiveTurns(std::uint32_t milliseconds);
   void Fail(const std::string& what);
+  // An allocation for the program that memory cannot meet.
+  void RunOutOfMemory();
 
   SimRegistry m_registry;
   SimFileSystem m_files;
@@ -302,6 +323,7 @@ class SimMachine : public Platform {
   std::map<char, std::uint32_t> m_driveTypes{{'C', kDriveFixed}};
   std::string m_profileCachePath;  // full path; empty while nothing is cached
   std::string m_profileCacheContent;
+  std::size_t m_failAllocationsFrom = static_cast<std::size_t>(-1);
 
   std::int64_t m_nowMs = 0;
   int m_pauseCount = 0;

@@ -1,9 +1,5 @@
 #include <windows.h>
 
-#include <direct.h>
-#include <io.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -108,6 +104,8 @@ int Win32Platform::ShowMessageBox(WindowHandle owner, const std::string& text,
                                   const std::string& caption, std::uint32_t style) {
   return MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), style);
 }
+
+void Win32Platform::EndProgram(std::uint32_t exitCode) { ExitProcess(exitCode); }
 
 // --- Processes -------------------------------------------------------------------
 
@@ -254,7 +252,11 @@ bool Win32Platform::MoveEntry(const std::string& from, const std::string& to) {
 }
 
 bool Win32Platform::ClearReadOnly(const std::string& path) {
-  return _chmod(path.c_str(), _S_IWRITE) == 0;
+  // What the C runtime's _chmod(path, _S_IWRITE) does: the other
+  // attributes stay as they are.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         SetFileAttributesA(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0;
 }
 
 bool Win32Platform::SetEntryAttributes(const std::string& path, std::uint32_t attributes) {
@@ -288,7 +290,21 @@ std::string Win32Platform::ShortPath(const std::string& path) {
   return std::string(buffer, length);
 }
 
-bool Win32Platform::ChangeDirectory(const std::string& path) { return _chdir(path.c_str()) == 0; }
+bool Win32Platform::ChangeDirectory(const std::string& path) {
+  // What the C runtime's _chdir does: SetCurrentDirectoryA, then the drive's
+  // own current directory, which Windows keeps in the environment variable
+  // "=C:" (and so on) for the programs this one starts.  Not for a UNC path,
+  // which has no drive.
+  if (!SetCurrentDirectoryA(path.c_str())) return false;
+  char current[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+  if (length == 0 || length >= MAX_PATH) return false;
+  if (current[0] == '\\' || current[1] != ':') return true;
+  const char drive = current[0] >= 'a' && current[0] <= 'z' ? static_cast<char>(current[0] - 'a' + 'A')
+                                                           : current[0];
+  const char variable[] = {'=', drive, ':', '\0'};
+  return SetEnvironmentVariableA(variable, current) != 0;
+}
 
 std::uint32_t Win32Platform::DriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
 

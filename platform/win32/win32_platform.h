@@ -26,6 +26,7 @@ class Win32Platform : public Platform {
   void Pause(std::uint32_t milliseconds, bool alertable) override;
   int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                      std::uint32_t style) override;
+  [[noreturn]] void EndProgram(std::uint32_t exitCode) override;
 
   bool StartProcess(const std::string& commandLine, const std::string& currentDirectory,
                     ShowState show, ProcessInfo* info) override;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@ namespace kw::e2e {
 namespace {
 
 constexpr const char* kInstallDir = "C:\\K-WARD";
+constexpr const char* kKwuninstWineSettings = "Software\\Wine\\AppDefaults\\KWUNINST.EXE";
 
 std::string InWorkDir(const char* name) { return std::string(kWorkDir) + "\\" + name; }
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -78,9 +80,41 @@ void ResetTestMachine() {
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
   for (const char* option : {"KW_UNINST_TICK_MS", "KW_STANDIN_K_WARD32_EXIT_DELAY_MS",
-                             "KW_STANDIN_K_WARD32_REFUSE_CLOSE"}) {
+                             "KW_STANDIN_K_WARD32_REFUSE_CLOSE", "KW_FAIL_ALLOCATIONS_FROM"}) {
     SetEnv(option, "");
   }
+  RegDeleteTreeA(HKEY_CURRENT_USER, kKwuninstWineSettings);
+}
+
+void DisableCRuntimeForKwuninst() {
+  // An empty load order: the DLL is not loaded at all.
+  SetString("HKCU", std::string(kKwuninstWineSettings) + "\\DllOverrides", "msvcrt", "");
+}
+
+std::vector<std::string> SystemDllsNeedingCRuntime() {
+  // Read from the import tables of the DLLs as this test program has them
+  // loaded: the same system DLLs, of the same architecture, as KWUNINST.EXE
+  // gets.
+  std::vector<std::string> needing, toRead = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL"};
+  std::set<std::string> seen(toRead.begin(), toRead.end());
+  while (!toRead.empty()) {
+    const std::string name = toRead.back();
+    toRead.pop_back();
+    const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleA(name.c_str()));
+    if (base == nullptr) continue;  // not loaded, so not needed here either
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) continue;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0; ++entry) {
+      std::string imported = reinterpret_cast<const char*>(base + entry->Name);
+      CharUpperBuffA(imported.data(), static_cast<DWORD>(imported.size()));
+      if (imported == "MSVCRT.DLL") needing.push_back(name);
+      if (seen.insert(imported).second) toRead.push_back(imported);
+    }
+  }
+  return needing;
 }
 
 void SetEnv(const std::string& name, const std::string& value) {

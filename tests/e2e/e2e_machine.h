@@ -44,9 +44,22 @@ struct Transcript {
   std::string Text() const;  // for failure messages
 };
 
-// The machine reset (machine::ResetMachine), an empty work directory, and
-// the stand-ins tracing into it with none of their options set.
+// The machine reset (machine::ResetMachine), an empty work directory, the
+// stand-ins tracing into it with none of their options set, and every
+// program let load the C runtime DLL.
 void ResetTestMachine();
+
+// Wine's override for programs named KWUNINST.EXE alone: msvcrt.dll is
+// disabled (HKCU\Software\Wine\AppDefaults\KWUNINST.EXE\DllOverrides,
+// msvcrt = ""), as on a Windows 95 that never had it.  Other programs,
+// Wine's own among them, keep it.
+void DisableCRuntimeForKwuninst();
+// The system DLLs that KWUNINST.EXE imports from (KERNEL32, USER32,
+// ADVAPI32), and those they import in turn, that import msvcrt.dll
+// themselves: with it disabled these cannot load either, and no program
+// that needs them can start, whatever it imports.  None on Windows; Wine
+// builds some of its own on msvcrt.dll.
+std::vector<std::string> SystemDllsNeedingCRuntime();
 void SetEnv(const std::string& name, const std::string& value);  // "" clears it
 std::string ArtifactsDir();
 // The whole machine but the work directory.

@@ -3,8 +3,10 @@
 // the product's programs, and how the stages' failures are shown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <limits>
+#include <new>
 
 #include "app/uninstall_app.h"
 #include "tests/support/sim_test.h"
@@ -275,6 +277,54 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
   EXPECT_GE(order[0], 0);
   EXPECT_EQ(Index("Uninst.exe: removes entry"), -1);
   EXPECT_EQ(Files().CurrentDirectory(), "C:\\");
+}
+
+// Memory runs out while the uninstaller is frozen: reading a DOSSTART.BAT
+// too large for what is left, in the third stage.  The run ends as a failed
+// stage does, but for good: the uninstaller is let go first and goes on,
+// the user is told, the record is written, and the program ends there.
+TEST_F(UninstallSequenceTest, MemoryRunningOutLetsTheUninstallerGoAndEndsTheProgram) {
+  UninstallerScript script;
+  InstallProduct(&script);
+  const std::string batch = "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\n" + std::string(100000, ' ');
+  Files().AddFile("C:\\WINDOWS\\DOSSTART.BAT", batch);
+  Machine().FailAllocationsFrom(64 * 1024);
+  Machine().AnswerNextBox(kIdOk);
+  CUninstallApp app;
+  try {
+    app.InitInstance();
+    ADD_FAILURE() << "the program went on after memory ran out";
+  } catch (const sim::ProgramEnded& ended) {
+    EXPECT_EQ(ended.ExitCode(), static_cast<std::uint32_t>(kErrorNotEnoughMemory));
+  }
+  SCOPED_TRACE(JournalText());
+  const int order[] = {Index("status: Removing Sentryx"), Index("memory runs out"),
+                       Index("Uninst.exe: main thread resumed"), Index("box \"K-WARD Uninstall Error\""),
+                       Index("the program ends")};
+  for (int i = 1; i < 5; ++i) EXPECT_LT(order[i - 1], order[i]) << i;
+  EXPECT_GE(order[0], 0);
+  ASSERT_EQ(Machine().Boxes().size(), 1u);
+  const sim::SimMessageBox& box = Machine().Boxes()[0];
+  EXPECT_EQ(box.text,
+            "Unable to finish removing K-WARD: there is not enough memory. Some of its files or "
+            "registry items may remain.");
+  EXPECT_EQ(box.style, kMbOk | kMbIconError);
+  EXPECT_EQ(box.ownerTitle, "  K-WARD Uninstall");  // over the status window, as every failure
+  // Nothing of the rest: DOSSTART.BAT as it was, no fourth stage.
+  EXPECT_EQ(Files().Content("C:\\WINDOWS\\DOSSTART.BAT"), batch);
+  EXPECT_EQ(Machine().PaintedStatuses().size(), 3u);
+  EXPECT_TRUE(Files().Exists(InInstallDir("README.TXT")));
+  // The record, up to where the run stopped.
+  const std::string record = Files().Content("C:\\WINDOWS\\TEMP\\KWUNINST.LOG");
+  const std::string ending =
+      "run: out of memory\r\nbox \"K-WARD Uninstall Error\": " + box.text + " -> OK\r\nrun: ended\r\n";
+  EXPECT_EQ(record.rfind("run: started\r\n", 0), 0u) << record;
+  EXPECT_EQ(record.substr(record.size() - std::min(record.size(), ending.size())), ending) << record;
+  // The uninstaller carries on with its log.
+  Machine().AdvanceMs(2000);
+  EXPECT_FALSE(Journal("Uninst.exe: removes entry").empty());
+  // The program's handler went with the run.
+  EXPECT_EQ(std::get_new_handler(), nullptr);
 }
 
 // The record of a run on the standard machine, line by line as in

@@ -1,6 +1,8 @@
 // The demo's Windows machine, made and pictured from inside as the tests
 // make and picture theirs (tests/support/windows_machine.h):
 //
+//   kwmachine.exe reset
+//       the machine without the product, its neighbours and their programs
 //   kwmachine.exe install 95|nt
 //       K-WARD as its footprint lists it, its neighbours, the setup-log
 //       uninstaller and DOSSTART.BAT; the product's programs that run on
@@ -92,10 +94,14 @@ int main(int argc, char** argv) {
     kw::machine::InstallProduct();
     return kw::machine::StartProductPrograms(arguments[1]) ? 0 : 1;
   }
+  if (arguments == std::vector<std::string>{"reset"}) {
+    kw::machine::ResetMachine();
+    return 0;
+  }
   if (arguments.size() == 3 && arguments[0] == "picture") {
     TakePictures(arguments[1], arguments[2]);
     return 0;
   }
-  std::fprintf(stderr, "usage: kwmachine install 95|nt | picture <work directory> before|after\n");
+  std::fprintf(stderr, "usage: kwmachine reset | install 95|nt | picture <work directory> before|after\n");
   return 2;
 }
