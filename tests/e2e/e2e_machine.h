@@ -22,6 +22,12 @@ constexpr const char* kNoticeCaption = "K-WARD Uninstall";
 // The test's own directory, with the traces and the transcript, left out of
 // the pictures.
 constexpr const char* kWorkDir = "C:\\kwtest";
+inline const std::vector<std::string> kStatusTexts = {
+    "Closing down the K-WARD programs . . . ", "Removing registry items . . . ",
+    "Removing Sentryx from DOSSTART.BAT . . . ", "Removing K-WARD files . . ."};
+// The box answerer's times come from another clock than the traces': a few
+// milliseconds either way are not an order.
+constexpr std::int64_t kClockSlackMs = 50;
 
 // One line of a transcript or of a trace, as the one reader reads it.
 using Event = transcript::Event;
