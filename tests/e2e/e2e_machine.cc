@@ -79,10 +79,7 @@ void ResetTestMachine() {
   CreateDirectoryA(kWorkDir, nullptr);
   SetEnv("KW_UNINST_TRACE", InWorkDir("uninst-trace.txt"));
   SetEnv("KW_STANDIN_TRACE", InWorkDir("product-trace.txt"));
-  for (const char* option : {"KW_UNINST_TICK_MS", "KW_STANDIN_K_WARD32_EXIT_DELAY_MS",
-                             "KW_STANDIN_K_WARD32_REFUSE_CLOSE", "KW_FAIL_ALLOCATIONS_FROM"}) {
-    SetEnv(option, "");
-  }
+  for (const char* option : {"KW_UNINST_TICK_MS", "KW_FAIL_ALLOCATIONS_FROM"}) SetEnv(option, "");
   RegDeleteTreeA(HKEY_CURRENT_USER, kKwuninstWineSettings);
 }
 
@@ -137,7 +134,6 @@ RunOptions Answering(const std::string& answer) {
   RunOptions options;
   options.answers = {std::string(kConfirmTitle) + "=" + answer + "@300", std::string(kErrorCaption) + "=OK",
                      std::string(kNoticeCaption) + "=OK", "File Management Prompt Error!=Cancel"};
-  options.timeoutSeconds = 120;
   return options;
 }
 
@@ -150,15 +146,14 @@ Transcript RunKwuninst(const RunOptions& options) {
   std::string command = Quoted(ProgramBuild() + "\\tools\\boxanswer\\boxanswer.exe") + " --run " +
                         Quoted(installed ? installedCopy : ProgramBuild() + "\\KWUNINST.EXE") + " --cwd " +
                         Quoted(installed ? kInstallDir : kWorkDir);
-  for (const std::string& text : options.textAnswers) command += " --answer-text " + Quoted(text);
   for (const std::string& answer : options.answers) command += " --answer " + Quoted(answer);
   command += " --watch-status " + Quoted(kStatusCaption);
   if (!options.screenshots.empty()) command += " --screenshots " + Quoted(options.screenshots);
-  command += " --transcript " + Quoted(transcriptPath) + " --timeout " + std::to_string(options.timeoutSeconds);
+  constexpr unsigned kTimeoutSeconds = 120;
+  command += " --transcript " + Quoted(transcriptPath) + " --timeout " + std::to_string(kTimeoutSeconds);
 
   Transcript transcript;
-  transcript.answererExitCode =
-      RunToEnd(command, kWorkDir, static_cast<unsigned>((options.timeoutSeconds + 30) * 1000));
+  transcript.answererExitCode = RunToEnd(command, kWorkDir, (kTimeoutSeconds + 30) * 1000);
   transcript.events = Events(transcript::ReadTranscriptFile(transcriptPath), transcriptPath);
   return transcript;
 }

@@ -72,10 +72,8 @@ std::string ArtifactsDir();
 Snapshot TakeTestSnapshot();
 
 struct RunOptions {
-  std::vector<std::string> answers;      // "<title>=<button>[@<delay>]"
-  std::vector<std::string> textAnswers;  // "<part of the text>=<button>[@<delay>]", tried first
-  std::string screenshots;               // directory of the PNG series, empty for none
-  double timeoutSeconds = 90;
+  std::vector<std::string> answers;  // "<title>=<button>[@<delay>]"
+  std::string screenshots;           // directory of the PNG series, empty for none
 };
 // Answers the question after 300 ms, as a user would, OK to any error box and
 // Cancel to any prompt: a file a program still holds is left.

@@ -33,6 +33,10 @@ std::string SimTest::JournalText() const {
   return text;
 }
 
+void SimTest::CancelEveryPrompt() {
+  m_machine.SetBoxAnswerer([](const sim::SimMessageBox& box) { return IsPrompt(box) ? kIdCancel : kIdOk; });
+}
+
 namespace {
 
 using sim::SimProcess;

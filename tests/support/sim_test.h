@@ -44,6 +44,8 @@ class SimTest : public ::testing::Test {
   }
   // Every journal line, with its time, for failure messages.
   std::string JournalText() const;
+  // The user cancels every Retry/Cancel prompt and acknowledges every other box.
+  void CancelEveryPrompt();
 
  private:
   sim::SimMachine m_machine;
@@ -52,8 +54,13 @@ class SimTest : public ::testing::Test {
 
 constexpr const char* kInstallDir = "C:\\K-WARD\\";  // as the footprint places it
 constexpr const char* kUninstallerPath = "C:\\WINDOWS\\Uninst.exe";
+constexpr const char* kDosStartPath = "C:\\WINDOWS\\DOSSTART.BAT";
+constexpr const char* kWininitPath = "C:\\WINDOWS\\WININIT.INI";
+constexpr const char* kRecordPath = "C:\\WINDOWS\\TEMP\\KWUNINST.LOG";
 constexpr const char* kConfirmTitle = "Confirm File Deletion";
 constexpr const char* kProgressTitle = "Remove Programs From Your Computer";
+
+inline bool IsPrompt(const sim::SimMessageBox& box) { return (box.style & 0xF) == kMbRetryCancel; }
 
 // How the simulated setup-log uninstaller and its user behave.  Times count
 // the uninstaller's own running time: while it is frozen, nothing happens.

@@ -30,13 +30,14 @@ namespace {
 using sim::SimMachine;
 using Names = std::vector<std::string>;
 using State = std::map<std::string, std::string>;
+using testing::IsPrompt;
 using testing::RunProductProgram;
 
 constexpr std::uint32_t kMachines = 600;
 const std::string kMarker = footprint::Place("marker");
-constexpr const char* kBatch = "C:\\WINDOWS\\DOSSTART.BAT";
-constexpr const char* kWininit = "C:\\WINDOWS\\WININIT.INI";
-constexpr const char* kRecord = "C:\\WINDOWS\\TEMP\\KWUNINST.LOG";
+constexpr const char* kBatch = testing::kDosStartPath;
+constexpr const char* kWininit = testing::kWininitPath;
+constexpr const char* kRecord = testing::kRecordPath;
 // Another program's pending work in WININIT.INI: its [rename] section comes
 // first, last, or with a comment after its header.
 const Names kOthersRenames = {"[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n[other]\r\nX=1\r\n",
@@ -484,7 +485,6 @@ class PromiseTest : public testing::SimTest {
     return renamed == m_renamed.end() ? path : renamed->second;
   }
 
-  static bool IsPrompt(const sim::SimMessageBox& box) { return (box.style & 0xF) == kMbRetryCancel; }
   // The texts of the application's boxes, or of the prompts not answered Retry.
   Names Texts(bool prompts) const {
     Names texts;

@@ -19,7 +19,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-constexpr const char* kWininit = "C:\\WINDOWS\\WININIT.INI";
+using testing::kWininitPath;
 constexpr const char* kLibrary = "C:\\K-WARD\\KWSHEXT.DLL";
 constexpr const char* kLibraryAside = "C:\\K-WARD\\KWSHEXT.~KD";
 
@@ -27,11 +27,7 @@ class RestartQueueTest : public testing::SimTest {
  protected:
   RestartQueueTest() {
     testing::InstallProductFiles(Machine());
-    // The user cancels every prompt; every other box is acknowledged.
-    Machine().SetBoxAnswerer([](const sim::SimMessageBox& box) {
-      return (box.style & 0xF) == kMbRetryCancel ? kIdCancel : kIdOk;
-    });
-    CRunRecord::Start();
+    CancelEveryPrompt();
   }
 
   // The file stage, and the notice it leads to.
@@ -49,7 +45,7 @@ class RestartQueueTest : public testing::SimTest {
   // lines that delete.
   Names Queued() {
     Names queued = Files().PendingDeletions();
-    std::string text = Files().Content(kWininit);
+    std::string text = Files().Content(kWininitPath);
     for (std::string::size_type start = 0; start < text.size();) {
       const std::string::size_type end = std::min(text.find("\r\n", start), text.size());
       const std::string line = text.substr(start, end - start);
@@ -207,13 +203,13 @@ TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     CRunRecord::Start();
-    for (const char* path : {kWininit, "C:\\WINDOWS\\WININIT.~KO"}) Files().Erase(path);
+    for (const char* path : {kWininitPath, "C:\\WINDOWS\\WININIT.~KO"}) Files().Erase(path);
     testing::InstallProductFiles(Machine());
     Files().Hold(kLibrary, "a viewer");
-    if (!c.before.empty()) Files().AddFile(kWininit, c.before);
+    if (!c.before.empty()) Files().AddFile(kWininitPath, c.before);
     if (c.staleSpare) Files().AddFile("C:\\WINDOWS\\WININIT.~KO", stale);
     EXPECT_TRUE(RunFileStage());
-    EXPECT_EQ(Files().Content(kWininit), c.after);
+    EXPECT_EQ(Files().Content(kWininitPath), c.after);
     EXPECT_EQ(Files().Content("C:\\WINDOWS\\WININIT.~KO"), c.staleSpare ? stale : "");
     EXPECT_EQ(Recorded("file: kept C:\\WINDOWS\\WININIT.~KO (an interrupted save set it aside; "
                        "C:\\WINDOWS\\WININIT.INI is missing, and it is not put back)"),
@@ -227,12 +223,12 @@ TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
 // the file is read, that later write-back would take our lines away.
 TEST_F(RestartQueueTest, TheProfileCacheIsFlushedAroundTheSave) {
   Machine().BecomeWindows95();
-  Files().AddFile(kWininit, "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n");
-  Machine().WriteProfileString(kWininit, "rename", "C:\\WINDOWS\\NEW.DLL", "C:\\WINDOWS\\NEW.TMP");
+  Files().AddFile(kWininitPath, "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n");
+  Machine().WriteProfileString(kWininitPath, "rename", "C:\\WINDOWS\\NEW.DLL", "C:\\WINDOWS\\NEW.TMP");
   Files().Hold(kLibrary, "a viewer");
   EXPECT_TRUE(RunFileStage());
   Machine().WriteBackProfileCache();  // later, at the system's leisure
-  EXPECT_EQ(Files().Content(kWininit),
+  EXPECT_EQ(Files().Content(kWininitPath),
             "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP\r\n"
             "NUL=C:\\K-WARD\\KWSHEXT.DLL\r\n");
   EXPECT_EQ(Journal("profile cache flushed for C:\\WINDOWS\\WININIT.INI").size(), 2u);

@@ -16,7 +16,7 @@
 namespace kw {
 namespace {
 
-constexpr const char* kPath = "C:\\WINDOWS\\DOSSTART.BAT";
+constexpr const char* kPath = testing::kDosStartPath;
 constexpr const char* kOldAside = "C:\\WINDOWS\\DOSSTART.~KO";
 constexpr const char* kNewAside = "C:\\WINDOWS\\DOSSTART.~KN";
 constexpr std::uint32_t kHiddenSystem = kFileAttributeHidden | kFileAttributeSystem;

@@ -287,7 +287,7 @@ TEST_F(UninstallSequenceTest, MemoryRunningOutLetsTheUninstallerGoAndEndsTheProg
   UninstallerScript script;
   InstallProduct(&script);
   const std::string batch = "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\n" + std::string(100000, ' ');
-  Files().AddFile("C:\\WINDOWS\\DOSSTART.BAT", batch);
+  Files().AddFile(testing::kDosStartPath, batch);
   Machine().FailAllocationsFrom(64 * 1024);
   Machine().AnswerNextBox(kIdOk);
   CUninstallApp app;
@@ -311,11 +311,11 @@ TEST_F(UninstallSequenceTest, MemoryRunningOutLetsTheUninstallerGoAndEndsTheProg
   EXPECT_EQ(box.style, kMbOk | kMbIconError);
   EXPECT_EQ(box.ownerTitle, "  K-WARD Uninstall");  // over the status window, as every failure
   // Nothing of the rest: DOSSTART.BAT as it was, no fourth stage.
-  EXPECT_EQ(Files().Content("C:\\WINDOWS\\DOSSTART.BAT"), batch);
+  EXPECT_EQ(Files().Content(testing::kDosStartPath), batch);
   EXPECT_EQ(Machine().PaintedStatuses().size(), 3u);
   EXPECT_TRUE(Files().Exists(InInstallDir("README.TXT")));
   // The record, up to where the run stopped.
-  const std::string record = Files().Content("C:\\WINDOWS\\TEMP\\KWUNINST.LOG");
+  const std::string record = Files().Content(testing::kRecordPath);
   const std::string ending =
       "run: out of memory\r\nbox \"K-WARD Uninstall Error\": " + box.text + " -> OK\r\nrun: ended\r\n";
   EXPECT_EQ(record.rfind("run: started\r\n", 0), 0u) << record;
@@ -339,16 +339,14 @@ TEST_F(UninstallSequenceTest, TheRecordOfAStandardRun) {
                        "C:\\K-WARD\\TASKS\\");
   Files().AddFile("C:\\K-WARD\\TASKS\\DAILY.KWT");
   Files().AddFile("C:\\K-WARD.SYS");
-  Files().AddFile("C:\\WINDOWS\\DOSSTART.BAT", "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\n");
+  Files().AddFile(testing::kDosStartPath, "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\n");
   Files().Hold(InInstallDir("KWSHEXT.DLL"), "the shell");
-  Machine().SetBoxAnswerer([](const sim::SimMessageBox& box) {
-    return (box.style & 0xF) == kMbRetryCancel ? kIdCancel : kIdOk;
-  });
+  CancelEveryPrompt();
   CUninstallApp().InitInstance();
   std::ifstream table(KW_TESTS_DIR "/unit/standard_record.txt");
   std::string expected;
   for (std::string line; std::getline(table, line);) expected += line + "\r\n";
-  EXPECT_EQ(Files().Content("C:\\WINDOWS\\TEMP\\KWUNINST.LOG"), expected);
+  EXPECT_EQ(Files().Content(testing::kRecordPath), expected);
 }
 
 }  // namespace
