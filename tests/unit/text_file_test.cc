@@ -19,6 +19,7 @@ namespace {
 constexpr const char* kPath = testing::kDosStartPath;
 constexpr const char* kOldAside = "C:\\WINDOWS\\DOSSTART.~KO";
 constexpr const char* kNewAside = "C:\\WINDOWS\\DOSSTART.~KN";
+constexpr const char* kNextAside = "C:\\WINDOWS\\DOSSTART.~O1";
 constexpr std::uint32_t kHiddenSystem = kFileAttributeHidden | kFileAttributeSystem;
 
 using TextFileTest = testing::SimTest;
@@ -28,6 +29,9 @@ enum class Found {
   kInPlace,
   kSetAside,       // an interrupted save left it under its spare name only
   kSetAsideStuck,  // ... and it cannot be moved back
+  // ... under the next spare name, the first being a file of the user's:
+  // the last of the names taken in a row is the save's.
+  kSetAsideBehindUsers,
 };
 
 TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
@@ -61,6 +65,8 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
        "A\r\nB\r\n\x1A" "CLS\r\n\x1A" "end"},
       {"hidden and system stay so", "CLS\r\nA\r\n", "A\r\n", kHiddenSystem},
       {"put back before it is read", "SENTRYX.EXE\r\nA\r\n", "A\r\n", 0, Found::kSetAside},
+      {"put back from behind the user's file", "SENTRYX.EXE\r\nA\r\n", "A\r\n", 0,
+       Found::kSetAsideBehindUsers},
       {"left set aside when it cannot be put back", "SENTRYX.EXE\r\nA\r\n", "", 0,
        Found::kSetAsideStuck},
       {"bytes above 0x7F are kept", "SENTRYX.EXE\r\n\xE9t\xE9\xFF\r\n", "\xE9t\xE9\xFF\r\n"},
@@ -69,15 +75,19 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    for (const char* path : {kPath, kOldAside, kNewAside}) Files().Erase(path);
-    Files().AddFile(c.found == Found::kInPlace ? kPath : kOldAside, c.in);
+    for (const char* path : {kPath, kOldAside, kNewAside, kNextAside}) Files().Erase(path);
+    const bool behindUsers = c.found == Found::kSetAsideBehindUsers;
+    if (behindUsers) Files().AddFile(kOldAside, "mine");
+    Files().AddFile(c.found == Found::kInPlace ? kPath : behindUsers ? kNextAside : kOldAside, c.in);
     Files().SetAttributes(kPath, c.attributes);
     if (c.found == Found::kSetAsideStuck) Files().FailCall(sim::FileCall::kMove);
     const std::size_t moves = Journal("moved").size();
     EXPECT_EQ(CUninstallApp().RemoveStartupBatchEntries(), c.found != Found::kSetAsideStuck);
     EXPECT_EQ(Files().Exists(kPath), c.found != Found::kSetAsideStuck) << "made anew, empty";
     EXPECT_EQ(Files().Content(kPath), c.out);
-    EXPECT_EQ(Files().Content(kOldAside), c.found == Found::kSetAsideStuck ? c.in : "");
+    EXPECT_EQ(Files().Content(kOldAside),
+              c.found == Found::kSetAsideStuck ? c.in : behindUsers ? "mine" : "");
+    EXPECT_FALSE(Files().Exists(kNextAside));
     EXPECT_EQ(Files().Attributes(kPath) & kHiddenSystem, c.attributes);
     EXPECT_EQ(Journal("moved").size() > moves, c.in != c.out && c.found != Found::kSetAsideStuck)
         << "rewritten only when a line went";
@@ -150,20 +160,6 @@ TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
   }
 }
 
-// A power cut between the moves of a save must not leave the file's name to
-// content that never reached the disk.
-TEST_F(TextFileTest, TheNewContentIsOnTheDiskBeforeItTakesTheFilesPlace) {
-  Files().AddFile(kPath, "SENTRYX\r\nMOUSE\r\n");
-  CTextFile file;
-  ASSERT_TRUE(file.Open(kPath, false) && file.Rewind() && file.DeleteCurrentLine() && file.Close());
-  const std::vector<std::string> steps = Journal();
-  const auto flushed = std::find(steps.begin(), steps.end(), "flushed C:\\WINDOWS\\DOSSTART.~KN");
-  const auto setAside =
-      std::find(steps.begin(), steps.end(), "moved C:\\WINDOWS\\DOSSTART.BAT to C:\\WINDOWS\\DOSSTART.~KO");
-  EXPECT_LT(flushed, setAside);
-  EXPECT_NE(setAside, steps.end());
-}
-
 // A batch or .ini file is a few kilobytes: one larger than the bound is not
 // read at all, but refused as a file that cannot be read, and left as it is.
 TEST_F(TextFileTest, AFileTooLargeToBeOneIsRefusedUnread) {
@@ -180,39 +176,9 @@ TEST_F(TextFileTest, AFileTooLargeToBeOneIsRefusedUnread) {
   }
 }
 
-// The old content that an interrupted save set aside goes back only where
-// the file's absence is that save's doing; the file's own spare name may
-// be somebody else's, and then the save took the next.
-TEST_F(TextFileTest, SetAsideContentIsPutBackOnlyWhereTheCallerSaysSo) {
-  const char* const kNextAside = "C:\\WINDOWS\\DOSSTART.~O1";
-  const struct {
-    const char* what;
-    CTextFile::SetAside setAside;
-    const char* usersSpare;  // a file of the user's under the first spare name, or null
-    const char* putBack;     // the spare name whose content is read, or null
-  } cases[] = {
-      {"put back", CTextFile::SetAside::kPutBack, nullptr, kOldAside},
-      {"the last of the names in a row is the save's", CTextFile::SetAside::kPutBack, "mine", kNextAside},
-      {"left where the file may be missing for good", CTextFile::SetAside::kLeave, nullptr, nullptr},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (const char* path : {kPath, kOldAside, kNextAside}) Files().Erase(path);
-    if (c.usersSpare != nullptr) Files().AddFile(kOldAside, c.usersSpare);
-    const char* setAsideAt = c.usersSpare != nullptr ? kNextAside : kOldAside;
-    Files().AddFile(setAsideAt, "SET ASIDE\r\n");
-    CTextFile file;
-    ASSERT_TRUE(file.Open(kPath, true, c.setAside));
-    std::string line;
-    EXPECT_EQ(file.Rewind() && file.GetCurrentLine(line), c.putBack != nullptr);
-    EXPECT_EQ(line, c.putBack != nullptr ? "SET ASIDE" : "");
-    EXPECT_EQ(Files().Exists(setAsideAt), c.putBack == nullptr);
-    if (c.usersSpare != nullptr) {
-      EXPECT_EQ(Files().Content(kOldAside), c.usersSpare);
-    }
-  }
-}
-
+// Opening another file saves the first, its new content on the disk
+// before it takes the file's place: a power cut between the moves of a save
+// must not leave the file's name to content that never reached the disk.
 TEST_F(TextFileTest, OpeningAnotherFileSavesTheFirst) {
   Files().AddFile(kPath, "SENTRYX\r\nMOUSE\r\n");
   Files().AddFile("C:\\AUTOEXEC.BAT", "PATH C:\\DOS\n");
@@ -221,6 +187,12 @@ TEST_F(TextFileTest, OpeningAnotherFileSavesTheFirst) {
   ASSERT_TRUE(file.Open("C:\\AUTOEXEC.BAT", false));
   EXPECT_EQ(Files().Content(kPath), "MOUSE\r\n");
   EXPECT_FALSE(Files().IsHeld(kPath));
+  const std::vector<std::string> steps = Journal();
+  const auto flushed = std::find(steps.begin(), steps.end(), "flushed C:\\WINDOWS\\DOSSTART.~KN");
+  const auto setAside =
+      std::find(steps.begin(), steps.end(), "moved C:\\WINDOWS\\DOSSTART.BAT to C:\\WINDOWS\\DOSSTART.~KO");
+  EXPECT_LT(flushed, setAside);
+  EXPECT_NE(setAside, steps.end());
 }
 
 }  // namespace
