@@ -88,30 +88,28 @@ TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
   using sim::FileCall;
   const std::string before = "SENTRYX\r\nMOUSE\r\n";
   const std::string after = "MOUSE\r\n";
+  using Inject = std::function<void(sim::SimFileSystem&)>;
+  const auto failing = [](FileCall call, int nth = 1) -> Inject {
+    return [=](sim::SimFileSystem& f) { f.FailCall(call, nth); };
+  };
   const struct {
     const char* what;
-    std::function<void(sim::SimFileSystem&)> inject;
+    Inject inject;
     bool saved;
-    const char* oldAt;  // where the earlier content is afterwards, if anywhere
-    const char* newAt;  // where the new content is afterwards, if anywhere
+    const char* oldAt = kPath;      // where the earlier content is afterwards, if anywhere
+    const char* newAt = nullptr;    // where the new content is afterwards, if anywhere
     const char* staleAt = nullptr;  // a spare name taken before the save, and kept
   } cases[] = {
-      {"no new file can be created", [](auto& f) { f.FailCall(FileCall::kOpen); }, false, kPath,
-       nullptr},
-      {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false, kPath, nullptr},
-      {"the new file cannot be flushed to the disk", [](auto& f) { f.FailCall(FileCall::kFlush); },
-       false, kPath, nullptr},
-      {"the new file's attributes cannot be set",
-       [](auto& f) { f.FailCall(FileCall::kSetAttributes); }, false, kPath, nullptr},
-      {"the file cannot be set aside", [](auto& f) { f.FailCall(FileCall::kMove); }, false, kPath,
-       nullptr},
-      {"the new file cannot take its place", [](auto& f) { f.FailCall(FileCall::kMove, 2); }, false,
-       kPath, nullptr},
+      {"no new file can be created", failing(FileCall::kOpen), false},
+      {"the disk fills up while writing", [](auto& f) { f.FillUpAfter(3); }, false},
+      {"the new file cannot be flushed to the disk", failing(FileCall::kFlush), false},
+      {"the new file's attributes cannot be set", failing(FileCall::kSetAttributes), false},
+      {"the file cannot be set aside", failing(FileCall::kMove), false},
+      {"the new file cannot take its place", failing(FileCall::kMove, 2), false},
       {"nor can the old one go back",
        [](auto& f) { f.FailCall(FileCall::kMove, 2), f.FailCall(FileCall::kMove, 3); }, false,
        kOldAside, kNewAside},
-      {"the old file cannot be removed", [](auto& f) { f.FailCall(FileCall::kRemove); }, true,
-       kOldAside, kPath},
+      {"the old file cannot be removed", failing(FileCall::kRemove), true, kOldAside, kPath},
       {"an earlier save left its new file", [](auto& f) { f.AddFile(kNewAside, "stale"); }, true,
        nullptr, kPath, kNewAside},
       {"the user has a file of the old one's spare name",
