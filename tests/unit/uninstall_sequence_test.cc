@@ -46,13 +46,18 @@ class UninstallSequenceTest : public testing::SimTest {
     return app.LocateInstallDir() ? app.GetInstallDir() : "<not located>";
   }
   // The product with its agent running and, unless told otherwise, the
-  // setup-log uninstaller in the Windows directory.
-  sim::SimProcess* InstallProduct(const UninstallerScript* script) {
-    testing::RegisterInstallLocation(Machine());
-    testing::InstallProductFiles(Machine());
+  // setup-log uninstaller in the Windows directory.  Elsewhere than in
+  // kInstallDir, only its Add/Remove Programs entry locates it.
+  sim::SimProcess* InstallProduct(const UninstallerScript* script, const std::string& dir = kInstallDir,
+                                  bool hungAgent = false) {
+    if (dir == kInstallDir) testing::RegisterInstallLocation(Machine());
+    Registry().SetString(kHkeyLocalMachine, kUninstallKey, "UninstallString",
+                         "\"" + dir + "KWUNINST.EXE\" /x");
+    testing::InstallProductFiles(Machine(), dir);
     if (script != nullptr) testing::InstallUninstaller(Machine(), *script);
-    return testing::RunProductProgram(Machine(), InInstallDir("K-TASKER.EXE"),
-                                      {"K-Tasker", {InInstallDir("ACTIVITY.dll")}});
+    ProductProgramScript agent{"K-Tasker", {dir + "ACTIVITY.dll"}};
+    agent.hung = hungAgent;
+    return testing::RunProductProgram(Machine(), dir + "K-TASKER.EXE", agent);
   }
   // Where an event stands in the journal: its index, or -1.
   int Index(const std::string& prefix) const {
@@ -109,29 +114,6 @@ TEST_F(UninstallSequenceTest, TheInstallationIsFoundInTheFirstSafeValue) {
   }
 }
 
-// A hung agent never answers the close request, yet its window was there:
-// it counts as running, and is started again minimised and quoted (unquoted,
-// Windows' search of the command line would run C:\Program).  That an agent
-// that was not running is not started is the random machines' to show.
-TEST_F(UninstallSequenceTest, AHungAgentIsRestartedQuoted) {
-  const std::string dir = "C:\\Program Files\\K-WARD\\";
-  testing::InstallProductFiles(Machine(), dir);
-  ProductProgramScript hung{"K-Tasker", {dir + "ACTIVITY.dll"}};
-  hung.hung = true;
-  sim::SimProcess* agent = testing::RunProductProgram(Machine(), dir + "K-TASKER.EXE", hung);
-  Registry().SetString(kHkeyLocalMachine, kUninstallKey, "UninstallString",
-                       "\"" + dir + "KWUNINST.EXE\" /x");
-  CUninstallApp app;
-  ASSERT_TRUE(app.LocateInstallDir());
-  app.StopAgent();
-  EXPECT_EQ(Machine().PauseCount(), 31);  // it keeps its library: a budget of its own
-  app.RestartAgent();
-  const sim::SimProcess* restarted = Machine().FindProcess(dir + "K-TASKER.EXE");
-  ASSERT_NE(restarted, agent);
-  EXPECT_EQ(restarted->CommandLine(), "\"" + dir + "K-TASKER.EXE\"");
-  EXPECT_EQ(restarted->Show(), ShowState::kMinimizedNoActivate);
-}
-
 // Stage 1: whether it succeeds, how long it waits (one budget of 31 pauses
 // for all its files), and whether the resident protection (Windows 95 only,
 // after the main program) was asked to close.
@@ -186,6 +168,11 @@ struct AnswerCase {
   bool otherProgress;  // another program shows a progress window of that title
   std::int64_t suspendedAtMs;  // -1: never frozen
   int pauses;
+  // A hung agent never answers the close request, yet its window was there:
+  // it counts as running, keeps its library (a wait of 31 pauses of its own)
+  // and is started again quoted (unquoted, Windows' search of the command
+  // line would run C:\Program).
+  bool hungAgentInProgramFiles = false;
 };
 void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.name; }
 
@@ -200,6 +187,8 @@ const AnswerCase kAnswerCases[] = {
     {"YesWithinTheFirstSecond", true, {0, 500, true, 20, false}, false, false, 1000, 1 + 4},
     {"NoStatusWindow", true, {}, true, false, 4000, 1 + 3 + 4},
     {"UninstExeMissing", false, {}, false, false, -1, 1},
+    {"DeclinedWithAHungAgentUnderProgramFiles", true, {0, 3500, false, 5, false}, false, false, -1,
+     31 + 1 + 3, true},
 };
 
 class TheAnswerTest : public UninstallSequenceTest,
@@ -207,7 +196,9 @@ class TheAnswerTest : public UninstallSequenceTest,
 
 TEST_P(TheAnswerTest, DecidesTheRun) {
   const AnswerCase& c = GetParam();
-  sim::SimProcess* agent = InstallProduct(c.installed ? &c.script : nullptr);
+  const std::string dir = c.hungAgentInProgramFiles ? "C:\\Program Files\\K-WARD\\" : kInstallDir;
+  sim::SimProcess* agent =
+      InstallProduct(c.installed ? &c.script : nullptr, dir, c.hungAgentInProgramFiles);
   if (c.otherProgress) {
     testing::RunProductProgram(Machine(), "C:\\SETUP.EXE", {testing::kProgressTitle, {}});
   }
@@ -219,12 +210,13 @@ TEST_P(TheAnswerTest, DecidesTheRun) {
   EXPECT_EQ(at < 0 ? -1 : Machine().Journal()[at].atMs, c.suspendedAtMs);
   EXPECT_EQ(Machine().PauseCount(), c.pauses);
   EXPECT_EQ(Machine().PaintedStatuses().size(), confirmed && !c.noDialog ? 4u : 0u);
-  // The agent: closed in either case, started again only on a decline,
-  // minimised and without taking the focus.
-  EXPECT_FALSE(agent->IsRunning());
-  sim::SimProcess* latest = Machine().FindProcess(InInstallDir("K-TASKER.EXE"));
+  // The agent: closed in either case (but the hung one), started again only
+  // on a decline, minimised and without taking the focus.
+  EXPECT_EQ(agent->IsRunning(), c.hungAgentInProgramFiles);
+  sim::SimProcess* latest = Machine().FindProcess(dir + "K-TASKER.EXE");
   EXPECT_EQ(latest != agent, !confirmed);
   EXPECT_TRUE(latest == agent || latest->Show() == ShowState::kMinimizedNoActivate);
+  EXPECT_TRUE(!c.hungAgentInProgramFiles || latest->CommandLine() == "\"" + dir + "K-TASKER.EXE\"");
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, TheAnswerTest, ::testing::ValuesIn(kAnswerCases),
