@@ -22,6 +22,7 @@ constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\K-WARD 95";
 
 std::string InInstallDir(const std::string& name) { return kInstallDir + name; }
+const UninstallerScript kUserAgrees;
 
 class UninstallSequenceTest : public testing::SimTest {
  protected:
@@ -48,8 +49,8 @@ class UninstallSequenceTest : public testing::SimTest {
   // The product with its agent running and, unless told otherwise, the
   // setup-log uninstaller in the Windows directory.  Elsewhere than in
   // kInstallDir, only its Add/Remove Programs entry locates it.
-  sim::SimProcess* InstallProduct(const UninstallerScript* script, const std::string& dir = kInstallDir,
-                                  bool hungAgent = false) {
+  sim::SimProcess* InstallProduct(const UninstallerScript* script = &kUserAgrees,
+                                  const std::string& dir = kInstallDir, bool hungAgent = false) {
     if (dir == kInstallDir) testing::RegisterInstallLocation(Machine());
     Registry().SetString(kHkeyLocalMachine, kUninstallKey, "UninstallString",
                          "\"" + dir + "KWUNINST.EXE\" /x");
@@ -232,8 +233,7 @@ TEST_F(UninstallSequenceTest, AWaitThatNeverEndsStopsTheTest) {
 }
 
 TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
-  UninstallerScript script;
-  InstallProduct(&script);
+  InstallProduct();
   CUninstallApp().InitInstance();
   const sim::SimProcess* uninstaller = Machine().FindProcess(testing::kUninstallerPath);
   ASSERT_NE(uninstaller, nullptr);
@@ -264,8 +264,7 @@ TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
 // stage does, but for good: the uninstaller is let go first and goes on,
 // the user is told, the record is written, and the program ends there.
 TEST_F(UninstallSequenceTest, MemoryRunningOutLetsTheUninstallerGoAndEndsTheProgram) {
-  UninstallerScript script;
-  InstallProduct(&script);
+  InstallProduct();
   const std::string batch = "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\n" + std::string(100000, ' ');
   Files().AddFile(testing::kDosStartPath, batch);
   Machine().FailAllocationsFrom(64 * 1024);
@@ -311,8 +310,7 @@ TEST_F(UninstallSequenceTest, MemoryRunningOutLetsTheUninstallerGoAndEndsTheProg
 // the shell, and a user who agrees and cancels the prompt about that file,
 // which is then queued for the next start.
 TEST_F(UninstallSequenceTest, TheRecordOfAStandardRun) {
-  UninstallerScript script;
-  InstallProduct(&script);
+  InstallProduct();
   Registry().SetString(kHkeyCurrentUser, "Software\\Halvern Software\\K-WARD32", "TaskLocation",
                        "C:\\K-WARD\\TASKS\\");
   Files().AddFile("C:\\K-WARD\\TASKS\\DAILY.KWT");
