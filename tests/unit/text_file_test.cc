@@ -41,10 +41,6 @@ TEST_F(TextFileTest, TheGuardAndItsClsLinesGoTheRestStaysInTextMode) {
     std::string out;  // the same bytes: not rewritten at all
     Found found = Found::kInPlace;
   } cases[] = {
-      {"the guard in any case and form, adjacent lines too",
-       "@ECHO OFF\r\nlh c:\\k-ward\\sentryx.exe /q\r\nC:\\PROGRA~1\\SENTRYX.EXE /U\r\n"
-       "@SentryX.Exe\r\ncls\r\nMOUSE\r\n",
-       "@ECHO OFF\r\nMOUSE\r\n"},
       {"CLS in every form that runs it",
        "CLS\r\n  @cls\r\n\tCls > NUL\r\n@ CLS\r\nCLS|MORE\r\ncls&echo\r\ncls<NUL\r\nCLS \r\nX\r\n",
        "X\r\n"},
