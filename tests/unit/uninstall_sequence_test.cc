@@ -128,7 +128,6 @@ TEST_F(UninstallSequenceTest, ClosingTheProductsPrograms) {
     bool succeeds;
     int pauses;
   } rows[] = {
-      {"NT leaves ZRP alone", false, 0, nullptr, nullptr, true, 0},
       {"the shell extension is not required", false, 0, "KWSHEXT.DLL", nullptr, true, 31},
       {"the network library is", false, 0, nullptr, "NWCALLS.DLL", false, 31},
       {"95 closes ZRP after the main program", true, 3000, nullptr, nullptr, true, 3},  // last
