@@ -132,7 +132,7 @@ TEST_F(TextFileTest, AFailedSaveLeavesAWholeFileAndRecords140) {
     if (c.staleAt != nullptr) {
       EXPECT_EQ(Files().Content(c.staleAt), "stale");
     }
-    for (const char* spare : {kOldAside, kNewAside, "C:\\WINDOWS\\DOSSTART.~O1", "C:\\WINDOWS\\DOSSTART.~N1"}) {
+    for (const char* spare : {kOldAside, kNewAside, kNextAside, "C:\\WINDOWS\\DOSSTART.~N1"}) {
       EXPECT_TRUE(!c.saved || Files().Exists(spare) == (spare == c.oldAt || spare == c.staleAt))
           << "leftover " << spare;
       Files().Erase(spare);
