@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,9 @@ class RestartQueueTest : public testing::SimTest {
   // lines that delete.
   Names Queued() {
     Names queued = Files().PendingDeletions();
-    std::string text = Files().Content(kWininitPath);
-    for (std::string::size_type start = 0; start < text.size();) {
-      const std::string::size_type end = std::min(text.find("\r\n", start), text.size());
-      const std::string line = text.substr(start, end - start);
-      if (line.rfind("NUL=", 0) == 0) queued.push_back(line);
-      start = end + 2;
+    std::istringstream text(Files().Content(kWininitPath));
+    for (std::string line; std::getline(text, line);) {
+      if (line.rfind("NUL=", 0) == 0) queued.push_back(line.substr(0, line.find('\r')));
     }
     return queued;
   }
@@ -76,6 +74,10 @@ void PrintTo(const QueueCase& c, std::ostream* out) { *out << c.name; }
 void Load(sim::SimMachine& machine, const char* path) {
   machine.Files().Hold(path, "the shell", sim::HoldKind::kLoadedLibrary);
 }
+void AddUsersReadOnlyFile(sim::SimMachine& m) {
+  m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
+  m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
+}
 
 const QueueCase kQueueCases[] = {
     // Held open without letting others rename it: it keeps its name.
@@ -100,20 +102,10 @@ const QueueCase kQueueCases[] = {
     {"OnWindows95NothingIsRenamed", true, [](sim::SimMachine& m) { Load(m, kLibrary); }, "",
      {std::string("NUL=") + kLibrary}, {std::string("file: queued for restart ") + kLibrary}, kLibrary},
     // A read-only file is the user's to decide, and the user kept it.
-    {"AReadOnlyFileStays", false,
-     [](sim::SimMachine& m) {
-       m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
-       m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
-     },
-     "", {},
+    {"AReadOnlyFileStays", false, AddUsersReadOnlyFile, "", {},
      {"file: kept C:\\K-WARD\\My Report.doc (read-only, so not queued for restart: the user was asked "
       "and kept it)"}, nullptr},
-    {"AReadOnlyFileStaysOn95", true,
-     [](sim::SimMachine& m) {
-       m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
-       m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
-     },
-     "", {}, {}, nullptr},
+    {"AReadOnlyFileStaysOn95", true, AddUsersReadOnlyFile, "", {}, {}, nullptr},
     // Not queued, yet the cancelled file is skipped as without the queue.
     // The renamed library gets its name back.
     {"WithoutAnAdministratorsRights", false,
