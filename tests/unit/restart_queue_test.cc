@@ -74,6 +74,14 @@ void PrintTo(const QueueCase& c, std::ostream* out) { *out << c.name; }
 void Load(sim::SimMachine& machine, const char* path) {
   machine.Files().Hold(path, "the shell", sim::HoldKind::kLoadedLibrary);
 }
+// The library in use, on a drive that Windows, as it starts, may not find
+// as it is now.
+std::function<void(sim::SimMachine&)> HeldOnDrive(char drive, std::uint32_t type) {
+  return [=](sim::SimMachine& m) {
+    m.SetDriveType(drive, type);
+    m.Files().Hold(kLibrary, "a viewer");
+  };
+}
 void AddUsersReadOnlyFile(sim::SimMachine& m) {
   m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
   m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
@@ -125,18 +133,8 @@ const QueueCase kQueueCases[] = {
      "TASKS\\", {},
      {"file: kept TASKS\\DAILY.KWT (not queued for restart: no full path on a local fixed drive, which "
       "Windows would find as it starts)"}, nullptr},
-    {"ANetworkDrive", false,
-     [](sim::SimMachine& m) {
-       m.SetDriveType('C', kDriveRemote);
-       m.Files().Hold(kLibrary, "a viewer");
-     },
-     "", {}, {}, kLibrary},
-    {"ARemovableDriveOn95", true,
-     [](sim::SimMachine& m) {
-       m.SetDriveType('c', kDriveRemovable);
-       m.Files().Hold(kLibrary, "a viewer");
-     },
-     "", {}, {}, kLibrary},
+    {"ANetworkDrive", false, HeldOnDrive('C', kDriveRemote), "", {}, {}, kLibrary},
+    {"ARemovableDriveOn95", true, HeldOnDrive('c', kDriveRemovable), "", {}, {}, kLibrary},
 };
 
 class WhatIsQueuedTest : public RestartQueueTest, public ::testing::WithParamInterface<QueueCase> {};
