@@ -227,7 +227,6 @@ TEST_F(FilesContractTest, AFileIsReplacedInStepsThatNeverReplace) {
     ScopedFile file, second;
     ASSERT_TRUE(file.Open(File("NEW.TMP"), FileOpenMode::kReadWriteCreateNew));
     EXPECT_FALSE(second.Open(File("NEW.TMP"), FileOpenMode::kReadExisting));  // sharing denied
-    EXPECT_FALSE(Os().MoveEntry(File("NEW.TMP"), File("NEWER.TMP")));
     ASSERT_TRUE(Os().WriteWholeFile(file.Get(), bytes));
   }
   ScopedFile file;
@@ -260,13 +259,9 @@ TEST_F(FilesContractTest, DeletionAtRestartAndDosNames) {
   m_machine.MakeFile(File("Long File Name.text"), "x");
   m_machine.MakeFile(File("FILE.DAT"), "x");
   const std::string dosPath = Os().ShortPath(File("long file name.text"));
-  for (std::string::size_type start = 3; start < dosPath.size();) {
-    const std::string::size_type end = std::min(dosPath.find('\\', start), dosPath.size());
-    const std::string name = dosPath.substr(start, end - start);
-    EXPECT_LE(name.size(), 12u) << dosPath;
-    EXPECT_EQ(name.find(' '), std::string::npos) << dosPath;
-    start = end + 1;
-  }
+  // Only the file's own name is longer than 8.3 here.
+  EXPECT_EQ(dosPath.find(' '), std::string::npos) << dosPath;
+  EXPECT_LE(dosPath.size() - dosPath.rfind('\\') - 1, 12u) << dosPath;
   EXPECT_EQ(Search(dosPath), Names{"Long File Name.text"});
   EXPECT_EQ(Os().ShortPath(File("file.dat")).substr(dosPath.rfind('\\')), "\\FILE.DAT");
   EXPECT_EQ(Os().ShortPath(File("MISSING.DAT")), "");
