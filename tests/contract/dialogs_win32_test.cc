@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/uninstall_app.h"
@@ -44,13 +45,10 @@ const char* g_press = "";
 HHOOK g_hook = nullptr;
 
 std::string IconName(HICON icon) {
-  const struct {
-    LPCSTR id;
-    const char* name;
-  } kIcons[] = {{IDI_HAND, "error"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "warning"},
-                {IDI_ASTERISK, "information"}};
-  for (const auto& known : kIcons) {
-    if (icon == LoadIconA(nullptr, known.id)) return known.name;
+  const std::pair<LPCSTR, const char*> kIcons[] = {
+      {IDI_HAND, "error"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "warning"}, {IDI_ASTERISK, "information"}};
+  for (const auto& [id, name] : kIcons) {
+    if (icon == LoadIconA(nullptr, id)) return name;
   }
   return icon == nullptr ? "none" : "unknown";
 }

@@ -46,21 +46,19 @@ class SimUninstaller : public sim::SimProgram {
   explicit SimUninstaller(const UninstallerScript& script) : m_script(script) {}
 
   void OnStart(SimProcess& self) override {
-    if (m_script.endsBeforeQuestion) {
-      self.Note("crashes");
-      self.Exit();
-      return;
-    }
+    if (m_script.endsBeforeQuestion) return Crash(self, "crashes");
     Step(self);
   }
   void OnTurn(SimProcess& self) override { Step(self); }
   void OnFrozenTurn(SimProcess& self) override {
-    if (!m_script.crashesWhileFrozen) return;
-    self.Note("crashes while frozen");
-    self.Exit();
+    if (m_script.crashesWhileFrozen) Crash(self, "crashes while frozen");
   }
 
  private:
+  static void Crash(SimProcess& self, const char* note) {
+    self.Note(note);
+    self.Exit();
+  }
   void Step(SimProcess& self) {
     const std::int64_t now = self.RunTimeMs();
     if (!m_question && !m_answered && now >= m_script.questionAtMs) {
@@ -100,7 +98,7 @@ class SimProductProgram : public sim::SimProgram {
   explicit SimProductProgram(const ProductProgramScript& script) : m_script(script) {}
 
   void OnStart(SimProcess& self) override {
-    m_window = self.OpenWindow(m_script.windowTitle);
+    self.OpenWindow(m_script.windowTitle);
     for (const std::string& file : m_script.heldFiles) self.HoldFile(file);
   }
   void OnTurn(SimProcess& self) override {
@@ -113,18 +111,14 @@ class SimProductProgram : public sim::SimProgram {
       return;
     }
     self.CloseWindow(window);
-    if (m_script.exitDelayMs == 0) {
-      self.Exit();
-      return;
-    }
     m_closing = true;
     m_exitAtMs = self.RunTimeMs() + m_script.exitDelayMs;
+    if (m_script.exitDelayMs == 0) self.Exit();
   }
   bool IsHung() const override { return m_script.hung; }
 
  private:
   ProductProgramScript m_script;
-  WindowHandle m_window;
   bool m_closing = false;
   std::int64_t m_exitAtMs = 0;
 };

@@ -34,6 +34,10 @@ class FileManagementTest : public testing::SimTest {
     }
     return gone;
   }
+  // Files below a directory, named relative to it.
+  void AddFiles(const std::string& dir, std::initializer_list<const char*> names) {
+    for (const char* name : names) Files().AddFile(dir + name);
+  }
   static Names Walk(CCursorStringList& list) {
     Names texts;
     std::string text;
@@ -48,9 +52,7 @@ class FileManagementTest : public testing::SimTest {
 // trimmed or passed over, would name another entry or none, and be left.
 // A directory exists however many backslashes end its path.
 TEST_F(FileManagementTest, ListingsAndExistenceTakeNamesExactly) {
-  for (const char* name : {"ALPHA.DAT", "beta.dat", "Deisl1.isu", " A", ".profile\\B", "SUB\\C"}) {
-    Files().AddFile(std::string("C:\\DIR\\") + name);
-  }
+  AddFiles("C:\\DIR\\", {"ALPHA.DAT", "beta.dat", "Deisl1.isu", " A", ".profile\\B", "SUB\\C"});
   Files().AddDirectory("C:\\EMPTY");
   const std::pair<const char*, bool> exists[] = {
       {"C:\\EMPTY\\*.*", false},  // only "." and ".."
@@ -72,9 +74,7 @@ TEST_F(FileManagementTest, ListingsAndExistenceTakeNamesExactly) {
 // The one search of ListFilesIfAny answers as Exists, then ListFiles would.
 TEST_F(FileManagementTest, ListingIfAnyIsExistsThenListFiles) {
   Files().AddDirectory("C:\\EMPTY");
-  Files().AddFile("C:\\DOTS\\.HIDDEN");
-  Files().AddFile("C:\\DIR\\A.DAT");
-  Files().AddFile("C:\\DIR\\SUB\\B.DAT");
+  AddFiles("C:\\", {"DOTS\\.HIDDEN", "DIR\\A.DAT", "DIR\\SUB\\B.DAT"});
   for (const char* pattern : {"C:\\EMPTY\\*.*", "C:\\DOTS\\*.*", "C:\\DIR\\*.*", "C:\\DIR\\S*",
                               "C:\\DIR\\*.KWT", "C:\\DIR\\", "C:\\MISSING\\*.*"}) {
     CCursorStringList expected;
@@ -90,9 +90,8 @@ TEST_F(FileManagementTest, ListingIfAnyIsExistsThenListFiles) {
 }
 
 TEST_F(FileManagementTest, DeletionClearsReadOnlyAndTakesMissingAsDone) {
-  Files().AddFile("C:\\K-WARD\\LOCKED.DLL");
+  AddFiles("C:\\K-WARD\\", {"LOCKED.DLL", "HELD.DLL"});
   Files().SetReadOnly("C:\\K-WARD\\LOCKED.DLL", true);
-  Files().AddFile("C:\\K-WARD\\HELD.DLL");
   Files().Hold("C:\\K-WARD\\HELD.DLL", "another program");
   EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\LOCKED.DLL"));
   EXPECT_TRUE(m_files.DeleteFile("C:\\K-WARD\\MISSING.DLL"));
@@ -138,8 +137,7 @@ TEST_F(FileManagementTest, TheWaitingBudgetIsSharedBySuccessiveWaits) {
 }
 
 TEST_F(FileManagementTest, NamesListedWithoutADirectoryStayInTheCurrentOne) {
-  Files().AddFile("C:\\WORK\\A.TMP");
-  Files().AddFile("C:\\A.TMP");
+  AddFiles("C:\\", {"WORK\\A.TMP", "A.TMP"});
   Files().ChangeDirectory("C:\\WORK");
   EXPECT_TRUE(m_files.DeleteFiles("*.TMP"));
   EXPECT_EQ(GoneSince({"C:\\WORK\\A.TMP", "C:\\A.TMP"}), Paths{"C:\\WORK\\A.TMP"});
@@ -165,9 +163,7 @@ TEST_F(FileManagementTest, SixLevelsBelowAreEmptiedSevenStopBeforeTouchingAnythi
 // Whoever made a file read-only wanted it kept: the user is asked, in a
 // topmost box without owner, and a cancel stops the emptying where it is.
 TEST_F(FileManagementTest, ACancelledFileStopsTheEmptyingWhereItIs) {
-  for (const char* file : {"A\\F.DAT", "B\\F.DAT", "B\\LOCK.DAT", "C\\F.DAT", "OWN.DAT"}) {
-    Files().AddFile(std::string("C:\\TOP\\") + file);
-  }
+  AddFiles("C:\\TOP\\", {"A\\F.DAT", "B\\F.DAT", "B\\LOCK.DAT", "C\\F.DAT", "OWN.DAT"});
   Files().SetReadOnly("C:\\TOP\\B\\LOCK.DAT", true);
   Machine().AnswerNextBox(kIdCancel);
   const Paths before = OnDrive();
@@ -187,10 +183,7 @@ TEST_F(FileManagementTest, ACancelledFileStopsTheEmptyingWhereItIs) {
 // What is to stay keeps its directory, without a prompt that no Retry could
 // ever satisfy, and the emptying goes on past it.
 TEST_F(FileManagementTest, ADirectoryHoldingAnExcludedNameStaysWithoutAPrompt) {
-  for (const char* file :
-       {"SUB\\DEEP\\Kwuninst.Exe", "SUB\\DEEP\\SIGS.DAT", "SUB\\README.TXT", "OWN.DAT"}) {
-    Files().AddFile(std::string("C:\\TOP\\") + file);
-  }
+  AddFiles("C:\\TOP\\", {"SUB\\DEEP\\Kwuninst.Exe", "SUB\\DEEP\\SIGS.DAT", "SUB\\README.TXT", "OWN.DAT"});
   m_files.AddExclusion("KWUNINST.EXE");
   const Paths before = OnDrive();
   EXPECT_TRUE(m_files.EmptyDirectory("C:\\TOP"));
@@ -204,9 +197,7 @@ TEST_F(FileManagementTest, ADirectoryHoldingAnExcludedNameStaysWithoutAPrompt) {
 // user deleted meanwhile is not asked about, and one that appeared
 // meanwhile goes too.
 TEST_F(FileManagementTest, FilesThatChangedWhileAPromptWasOpenAreTakenAsTheyAre) {
-  for (const char* file : {"SUB\\LOCK.DAT", "GONE.DAT", "OWN.DAT"}) {
-    Files().AddFile(std::string("C:\\TOP\\") + file);
-  }
+  AddFiles("C:\\TOP\\", {"SUB\\LOCK.DAT", "GONE.DAT", "OWN.DAT"});
   Files().SetReadOnly("C:\\TOP\\SUB\\LOCK.DAT", true);
   Machine().AnswerNextBox(kIdRetry, [this] {
     Files().SetReadOnly("C:\\TOP\\SUB\\LOCK.DAT", false);
@@ -243,9 +234,7 @@ TEST_F(FileManagementTest, WhatNoPathReachesIsAskedAbout) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.odd);
     Files().Erase("C:\\K-WARD");
-    for (const char* file : {"KWUNINST.EXE", "DEISL1.ISU", "DATA.DAT"}) {
-      Files().AddFile(std::string("C:\\K-WARD\\") + file);
-    }
+    AddFiles(testing::kInstallDir, {"KWUNINST.EXE", "DEISL1.ISU", "DATA.DAT"});
     Files().AddFile(c.isFile ? c.odd : c.odd + "\\IN.DAT");
     const Paths before = OnDrive();
     const std::size_t boxes = Machine().Boxes().size();
@@ -280,10 +269,8 @@ TEST_F(FileManagementTest, ADirectoryHoldingWhatIsNotExcludedIsAskedAbout) {
 // someone else's: nothing in it goes, but the task files and the marker,
 // which carry the product's own names, still do.
 TEST_F(FileManagementTest, AnInstallDirWithoutTheUninstallProgramIsNotEmptied) {
-  for (const char* file : {"C:\\K-WARD\\DEISL1.ISU", "C:\\K-WARD\\DATA.DAT",
-                           "C:\\K-WARD\\SUB\\KWUNINST.EXE", "C:\\TASKS\\A.KWT", "C:\\K-WARD.SYS"}) {
-    Files().AddFile(file);
-  }
+  AddFiles("C:\\", {"K-WARD\\DEISL1.ISU", "K-WARD\\DATA.DAT", "K-WARD\\SUB\\KWUNINST.EXE", "TASKS\\A.KWT",
+                    "K-WARD.SYS"});
   const Paths before = OnDrive();
   EXPECT_FALSE(CUninstallApp(testing::kInstallDir).RemoveProductFiles("C:\\TASKS\\"));
   EXPECT_EQ(GoneSince(before), (Paths{"C:\\K-WARD.SYS", "C:\\TASKS", "C:\\TASKS\\A.KWT"}));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,9 @@ class RestartQueueTest : public testing::SimTest {
   // lines that delete.
   Names Queued() {
     Names queued = Files().PendingDeletions();
-    std::string text = Files().Content(kWininitPath);
-    for (std::string::size_type start = 0; start < text.size();) {
-      const std::string::size_type end = std::min(text.find("\r\n", start), text.size());
-      const std::string line = text.substr(start, end - start);
-      if (line.rfind("NUL=", 0) == 0) queued.push_back(line);
-      start = end + 2;
+    std::istringstream text(Files().Content(kWininitPath));
+    for (std::string line; std::getline(text, line);) {
+      if (line.rfind("NUL=", 0) == 0) queued.push_back(line.substr(0, line.find('\r')));
     }
     return queued;
   }
@@ -76,6 +74,18 @@ void PrintTo(const QueueCase& c, std::ostream* out) { *out << c.name; }
 void Load(sim::SimMachine& machine, const char* path) {
   machine.Files().Hold(path, "the shell", sim::HoldKind::kLoadedLibrary);
 }
+// The library in use, on a drive that Windows, as it starts, may not find
+// as it is now.
+std::function<void(sim::SimMachine&)> HeldOnDrive(char drive, std::uint32_t type) {
+  return [=](sim::SimMachine& m) {
+    m.SetDriveType(drive, type);
+    m.Files().Hold(kLibrary, "a viewer");
+  };
+}
+void AddUsersReadOnlyFile(sim::SimMachine& m) {
+  m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
+  m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
+}
 
 const QueueCase kQueueCases[] = {
     // Held open without letting others rename it: it keeps its name.
@@ -100,20 +110,10 @@ const QueueCase kQueueCases[] = {
     {"OnWindows95NothingIsRenamed", true, [](sim::SimMachine& m) { Load(m, kLibrary); }, "",
      {std::string("NUL=") + kLibrary}, {std::string("file: queued for restart ") + kLibrary}, kLibrary},
     // A read-only file is the user's to decide, and the user kept it.
-    {"AReadOnlyFileStays", false,
-     [](sim::SimMachine& m) {
-       m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
-       m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
-     },
-     "", {},
+    {"AReadOnlyFileStays", false, AddUsersReadOnlyFile, "", {},
      {"file: kept C:\\K-WARD\\My Report.doc (read-only, so not queued for restart: the user was asked "
       "and kept it)"}, nullptr},
-    {"AReadOnlyFileStaysOn95", true,
-     [](sim::SimMachine& m) {
-       m.Files().AddFile("C:\\K-WARD\\My Report.doc", "mine");
-       m.Files().SetReadOnly("C:\\K-WARD\\My Report.doc", true);
-     },
-     "", {}, {}, nullptr},
+    {"AReadOnlyFileStaysOn95", true, AddUsersReadOnlyFile, "", {}, {}, nullptr},
     // Not queued, yet the cancelled file is skipped as without the queue.
     // The renamed library gets its name back.
     {"WithoutAnAdministratorsRights", false,
@@ -133,18 +133,8 @@ const QueueCase kQueueCases[] = {
      "TASKS\\", {},
      {"file: kept TASKS\\DAILY.KWT (not queued for restart: no full path on a local fixed drive, which "
       "Windows would find as it starts)"}, nullptr},
-    {"ANetworkDrive", false,
-     [](sim::SimMachine& m) {
-       m.SetDriveType('C', kDriveRemote);
-       m.Files().Hold(kLibrary, "a viewer");
-     },
-     "", {}, {}, kLibrary},
-    {"ARemovableDriveOn95", true,
-     [](sim::SimMachine& m) {
-       m.SetDriveType('c', kDriveRemovable);
-       m.Files().Hold(kLibrary, "a viewer");
-     },
-     "", {}, {}, kLibrary},
+    {"ANetworkDrive", false, HeldOnDrive('C', kDriveRemote), "", {}, {}, kLibrary},
+    {"ARemovableDriveOn95", true, HeldOnDrive('c', kDriveRemovable), "", {}, {}, kLibrary},
 };
 
 class WhatIsQueuedTest : public RestartQueueTest, public ::testing::WithParamInterface<QueueCase> {};
@@ -176,20 +166,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, WhatIsQueuedTest, ::testing::ValuesIn(kQueueCase
 // the last "]", blanks aside, whatever follows), and everything else stays
 // as it was.
 // A WININIT.INI that is missing is not made up from what an interrupted
-// save left: WININIT.EXE may have carried it out long ago.
+// save left: WININIT.EXE may have carried it out long ago.  Windows 95 keeps
+// a program's profile writes to WININIT.INI in memory and writes the whole
+// file back when it sees fit: without a flush before the file is read, that
+// later write-back would take our lines away.
 TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
   Machine().BecomeWindows95();
   const std::string ours = "NUL=C:\\K-WARD\\KWSHEXT.DLL\r\n";
   const std::string stale = "[rename]\r\nC:\\WINDOWS\\SYSTEM\\X.DLL=C:\\WINDOWS\\SYSTEM\\X.TMP\r\n";
+  const std::string old = "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n";
   const struct {
     const char* what;
     std::string before;  // null text: no WININIT.INI
     std::string after;
     bool staleSpare;  // a WININIT.~KO of an interrupted save lies beside it
+    bool cachedWrite = false;  // the profile functions hold a line of another program's
   } cases[] = {
       {"none yet", "", "[rename]\r\n" + ours, false},
-      {"first", "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n[other]\r\nX=1\r\n",
-       "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n" + ours + "[other]\r\nX=1\r\n", false},
+      {"first", old + "[other]\r\nX=1\r\n", old + ours + "[other]\r\nX=1\r\n", false},
       {"last", "[other]\r\n[Rename]\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP",
        "[other]\r\n[Rename]\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP\r\n" + ours, false},
       {"with a comment", "[rename] ; pending\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n[other]\r\n",
@@ -199,6 +193,8 @@ TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
       {"only alike", "[renamed]\r\nA=B\r\n[rename] ; x ]\r\n",
        "[renamed]\r\nA=B\r\n[rename] ; x ]\r\n[rename]\r\n" + ours, false},
       {"missing, an old one set aside", "", "[rename]\r\n" + ours, true},
+      {"a write still cached", old, old + "C:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP\r\n" + ours, false,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -208,30 +204,20 @@ TEST_F(RestartQueueTest, WininitGetsItsLinesInItsOneRenameSection) {
     Files().Hold(kLibrary, "a viewer");
     if (!c.before.empty()) Files().AddFile(kWininitPath, c.before);
     if (c.staleSpare) Files().AddFile("C:\\WINDOWS\\WININIT.~KO", stale);
+    if (c.cachedWrite) {
+      Machine().WriteProfileString(kWininitPath, "rename", "C:\\WINDOWS\\NEW.DLL", "C:\\WINDOWS\\NEW.TMP");
+    }
+    const std::size_t flushes = Journal("profile cache flushed for C:\\WINDOWS\\WININIT.INI").size();
     EXPECT_TRUE(RunFileStage());
+    Machine().WriteBackProfileCache();  // later, at the system's leisure
     EXPECT_EQ(Files().Content(kWininitPath), c.after);
+    EXPECT_EQ(Journal("profile cache flushed for C:\\WINDOWS\\WININIT.INI").size(), flushes + 2);
     EXPECT_EQ(Files().Content("C:\\WINDOWS\\WININIT.~KO"), c.staleSpare ? stale : "");
     EXPECT_EQ(Recorded("file: kept C:\\WINDOWS\\WININIT.~KO (an interrupted save set it aside; "
                        "C:\\WINDOWS\\WININIT.INI is missing, and it is not put back)"),
               c.staleSpare);
     Files().ReleaseAllOf("a viewer");
   }
-}
-
-// Windows 95 keeps a program's profile writes to WININIT.INI in memory and
-// writes the whole file back when it sees fit: without the flush before
-// the file is read, that later write-back would take our lines away.
-TEST_F(RestartQueueTest, TheProfileCacheIsFlushedAroundTheSave) {
-  Machine().BecomeWindows95();
-  Files().AddFile(kWininitPath, "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\n");
-  Machine().WriteProfileString(kWininitPath, "rename", "C:\\WINDOWS\\NEW.DLL", "C:\\WINDOWS\\NEW.TMP");
-  Files().Hold(kLibrary, "a viewer");
-  EXPECT_TRUE(RunFileStage());
-  Machine().WriteBackProfileCache();  // later, at the system's leisure
-  EXPECT_EQ(Files().Content(kWininitPath),
-            "[rename]\r\nNUL=C:\\WINDOWS\\OLD.DLL\r\nC:\\WINDOWS\\NEW.DLL=C:\\WINDOWS\\NEW.TMP\r\n"
-            "NUL=C:\\K-WARD\\KWSHEXT.DLL\r\n");
-  EXPECT_EQ(Journal("profile cache flushed for C:\\WINDOWS\\WININIT.INI").size(), 2u);
 }
 
 }  // namespace
