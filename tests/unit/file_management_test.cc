@@ -190,6 +190,8 @@ TEST_F(FileManagementTest, ADirectoryHoldingAnExcludedNameStaysWithoutAPrompt) {
   EXPECT_EQ(GoneSince(before), (Paths{"C:\\TOP\\OWN.DAT", "C:\\TOP\\SUB\\DEEP\\SIGS.DAT",
                                       "C:\\TOP\\SUB\\README.TXT"}));
   EXPECT_TRUE(Machine().Boxes().empty());
+  // One that is not there is as empty as it can be.
+  EXPECT_TRUE(m_files.EmptyDirectory("C:\\GONE"));
 }
 
 // A directory's files are deleted as its one search found them, once its
