@@ -69,8 +69,10 @@ TEST_F(FileManagementTest, ListingsAndExistenceTakeNamesExactly) {
   EXPECT_EQ(Walk(list), (Names{"SUB", ".profile"}));
   EXPECT_FALSE(m_files.ListFiles("C:\\DIR\\S*", list));  // matches only a directory
   EXPECT_EQ(ErrorOf(m_files), "142 C:\\DIR\\S*");
-  EXPECT_FALSE(m_files.ListDirectories("C:\\DIR\\A*", list));  // matches only a file
-  EXPECT_EQ(ErrorOf(m_files), "141 C:\\DIR\\A*");
+  m_files.AddExclusion("sub");
+  m_files.AddExclusion(".PROFILE");
+  EXPECT_FALSE(m_files.ListDirectories("C:\\DIR\\*", list));  // every directory excluded
+  EXPECT_EQ(ErrorOf(m_files), "141 C:\\DIR\\*");
 }
 
 // The one search of ListFilesIfAny answers as Exists, then ListFiles would.
