@@ -109,7 +109,7 @@ TEST_F(UninstallSequenceTest, TheInstallationIsFoundInTheFirstSafeValue) {
   // never go; the next value is taken instead.
   for (const char* unsafe : {
            "ZRP.VXD", "K-WARD\\ZRP.VXD", "C:\\ZRP.VXD", "C:ZRP.VXD", "\\\\SERVER\\SHARE\\ZRP.VXD",
-           "C:\\OS\\WINDOWS\\ZRP.VXD", "c:\\os\\windows\\ZRP.VXD", "C:\\OS\\ZRP.VXD",
+           "C:\\OS\\WINDOWS\\ZRP.VXD", "c:\\os\\windows\\ZRP.VXD", "C:\\OS\\ZRP.VXD", "D:\\ZRP.VXD",
            "C:\\K-WARD\\..\\ZRP.VXD", "C:\\...\\ZRP.VXD", "C:\\K-WARD\\\\ZRP.VXD", "C:\\K*\\ZRP.VXD"}) {
     EXPECT_EQ(Located(unsafe, "", third), "C:\\THIRD\\") << unsafe;
   }
@@ -132,7 +132,9 @@ TEST_F(UninstallSequenceTest, ClosingTheProductsPrograms) {
       // gets what is left.
       {"the shell extension is not required", false, 3000, "KWSHEXT.DLL", nullptr, true, 31},
       {"the network library is", false, 0, nullptr, "NWCALLS.DLL", false, 31},
-      {"95 closes ZRP after the main program", true, 3000, nullptr, nullptr, true, 3},  // last
+      {"95 closes ZRP after the main program", true, 3000, nullptr, nullptr, true, 3},  // 95 last
+      {"95 requires ZRP's program", true, 0, "ZRP95.EXE", nullptr, false, 31},
+      {"and its engine, in the one budget", true, 3000, "ZRPENG.DLL", nullptr, false, 31},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -234,10 +236,13 @@ TEST_F(UninstallSequenceTest, AWaitThatNeverEndsStopsTheTest) {
 }
 
 TEST_F(UninstallSequenceTest, ConfirmedRunCleansUpWhileTheUninstallerIsFrozen) {
+  Machine().SetWindowsDirectory("C:\\WINDOWS\\");  // one backslash before Uninst.exe all the same
   InstallProduct();
   CUninstallApp().InitInstance();
   const sim::SimProcess* uninstaller = Machine().FindProcess(testing::kUninstallerPath);
   ASSERT_NE(uninstaller, nullptr);
+  EXPECT_EQ(uninstaller->CommandLine(), "C:\\WINDOWS\\Uninst.exe -fC:\\K-WARD\\DEISL1.ISU");
+  EXPECT_EQ(uninstaller->Show(), ShowState::kNormal);
   EXPECT_EQ(uninstaller->CurrentDirectory(), "C:\\");
   // The four statuses in stage order, one second apart.
   const auto& painted = Machine().PaintedStatuses();
@@ -316,7 +321,7 @@ TEST_F(UninstallSequenceTest, TheRecordOfAStandardRun) {
                        "C:\\K-WARD\\TASKS\\");
   Files().AddFile("C:\\K-WARD\\TASKS\\DAILY.KWT");
   Files().AddFile("C:\\K-WARD.SYS");
-  Files().AddFile(testing::kDosStartPath, "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\n");
+  Files().AddFile(testing::kDosStartPath, "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\nTYPE SENTRYX.TXT\r\n");
   Files().Hold(InInstallDir("KWSHEXT.DLL"), "the shell");
   CancelEveryPrompt();
   CUninstallApp().InitInstance();
