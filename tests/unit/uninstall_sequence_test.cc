@@ -72,7 +72,7 @@ class UninstallSequenceTest : public testing::SimTest {
 
 TEST_F(UninstallSequenceTest, TheInstallationIsFoundInTheFirstSafeValue) {
   Machine().SetWindowsDirectory("C:\\OS\\WINDOWS");
-  const char* const third = "C:\\THIRD\\KWUNINST.EXE /x";
+  const char* const third = "C:\\THIRD\\KWUNINST.EXE -fC:\\THIRD\\DEISL1.ISU";
   const struct {
     const char* driver;
     const char* command;
@@ -80,14 +80,14 @@ TEST_F(UninstallSequenceTest, TheInstallationIsFoundInTheFirstSafeValue) {
     const char* located;
   } rows[] = {
       {"C:\\K-WARD\\ZRP.VXD", "C:\\SECOND\\K-TASKER.EXE %1", third, "C:\\K-WARD\\"},
-      {nullptr, "C:\\SECOND\\K-TASKER.EXE %1", third, "C:\\SECOND\\"},
+      {nullptr, "C:\\SECOND DIR\\K-TASKER.EXE %1", third, "C:\\SECOND DIR\\"},  // no cut
       {nullptr, nullptr, third, "C:\\THIRD\\"},
       // A program path without arguments is the path itself.
       {nullptr, nullptr, "C:\\THIRD\\KWUNINST.EXE", "C:\\THIRD\\"},
       // A driver registered in the system directory is no installation.
       {"C:\\OS\\WINDOWS\\SYSTEM\\ZRP.VXD", "", third, "C:\\THIRD\\"},
       {"C:\\OS\\WINDOWS.OLD\\ZRP.VXD", "", "", "C:\\OS\\WINDOWS.OLD\\"},  // only alike
-      {"C:\\OS\\WIN\\ZRP.VXD", "", "", "C:\\OS\\WIN\\"},
+      {"c:\\os\\win\\ZRP.VXD", "", "", "c:\\os\\win\\"},
       // A quoted program path ends at its closing quote; without one, nobody
       // can tell where the path ends.
       {"", "\"C:\\Program Files\\K-WARD\\K-TASKER.EXE\" %1", "", "C:\\Program Files\\K-WARD\\"},
@@ -108,9 +108,10 @@ TEST_F(UninstallSequenceTest, TheInstallationIsFoundInTheFirstSafeValue) {
   // Each of these would later send a recursive deletion somewhere it must
   // never go; the next value is taken instead.
   for (const char* unsafe : {
-           "ZRP.VXD", "K-WARD\\ZRP.VXD", "C:\\ZRP.VXD", "C:ZRP.VXD", "\\\\SERVER\\SHARE\\ZRP.VXD",
-           "C:\\OS\\WINDOWS\\ZRP.VXD", "c:\\os\\windows\\ZRP.VXD", "C:\\OS\\ZRP.VXD", "D:\\ZRP.VXD",
-           "C:\\K-WARD\\..\\ZRP.VXD", "C:\\...\\ZRP.VXD", "C:\\K-WARD\\\\ZRP.VXD", "C:\\K*\\ZRP.VXD"}) {
+           "ZRP.VXD", "K-WARD\\ZRP.VXD", "C:\\ZRP.VXD", "D:\\ZRP.VXD", "C:ZRP.VXD",
+           "\\\\SERVER\\SHARE\\ZRP.VXD", "C:\\OS\\WINDOWS\\ZRP.VXD", "c:\\os\\windows\\ZRP.VXD",
+           "C:\\OS\\ZRP.VXD", "C:\\K-WARD\\..\\ZRP.VXD", "C:\\...\\ZRP.VXD", "C:\\ \\ZRP.VXD",
+           "C:\\K-WARD\\\\ZRP.VXD", "C:\\K*\\ZRP.VXD"}) {
     EXPECT_EQ(Located(unsafe, "", third), "C:\\THIRD\\") << unsafe;
   }
 }
