@@ -679,6 +679,12 @@ const Fault kFaults[] = {
      {kMsgRegistryFailed}, {}},
     {"DeletionReportedButNotDone", [](SimMachine& machine) { Switches(machine, kAgentsKey).fakeDeletion = true; },
      {kMsgRegistryFailed}, {}},
+    {"ExtensionKeyKept", [](SimMachine& machine) {
+       machine.Registry().Switches(kHkeyClassesRoot, ".KWT").refuseDeletion = true;
+     }, {kMsgRegistryFailed}, {}},
+    // Nobody is asked about the task directory, which still holds it.
+    {"TaskDirHoldsAnotherFile",
+     [](SimMachine& machine) { machine.Files().AddFile("C:\\K-WARD\\TASKS\\NOTES.TXT"); }, {}, {}},
     {"DiskFullWhileSavingDosstart", [](SimMachine& machine) { machine.Files().FillUpAfter(4); },
      {kMsgBatchFileFailed}, {}},
     {"BoxesThatCannotBeShown", [](SimMachine& machine) {
