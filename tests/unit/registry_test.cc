@@ -74,8 +74,8 @@ TEST_F(RegistryTest, ReadStringValue) {
     std::string error;
   } cases[] = {
       {kKey, "TooLong", kRegSz, std::string(501, 'B'), false, "earlier text", "116 Software\\Values"},
-      {kKey, "Full", kRegSz, std::string(500, 'A'), true, std::string(500, 'A'), "0 "},
-      {kKey, "Short", kRegSz, "C:\\X", true, "C:\\X", "0 "},  // stored without its terminator
+      {kKey, "Full", kRegBinary, std::string(500, 'A'), true, std::string(500, 'A'), "0 "},
+      {kKey, "Short", kRegExpandSz, "C:\\X", true, "C:\\X", "0 "},  // stored without its terminator
       {kKey, "NoData", kRegSz, "", true, "", "0 "},
       {kKey, "Blanks", kRegSz, "  C:\\K-WARD\\ ", true, "  C:\\K-WARD\\ ", "0 "},
       {kKey, "Multi", kRegMultiSz, std::string("first\0second\0\0", 14), false, "first",
@@ -105,6 +105,20 @@ TEST_F(RegistryTest, KeysAndValuesExistWhenReadable) {
   EXPECT_FALSE(r.ValueExists(kHkeyCurrentUser, "V", ""));      // unnamed and empty: absent
   EXPECT_FALSE(r.ValueExists(kHkeyCurrentUser, "V", "TooLong"));
   EXPECT_EQ(ErrorOf(r), "0 ");
+}
+
+// Newest index first, the cursor left at the end; an empty key names the
+// path as the caller wrote it.
+TEST_F(RegistryTest, EnumSubkeysListsInReverse) {
+  Build(Registry(), {"CU K\\A", "CU K\\B", "CU K\\C", "CU E"});
+  CCursorStringList list;
+  EXPECT_TRUE(m_registry.EnumSubkeys(kHkeyCurrentUser, "K", list));
+  EXPECT_TRUE(list.IsAtEnd());
+  std::string names, name;
+  for (list.Rewind(); list.GetNextString(name);) names += name;
+  EXPECT_EQ(names, "CBA");
+  EXPECT_FALSE(m_registry.EnumSubkeys(kHkeyCurrentUser, "\\E\\", list));
+  EXPECT_EQ(ErrorOf(m_registry), "143 \\E\\");
 }
 
 // Closed through whatever machine is in place by then, the handles would
@@ -184,8 +198,13 @@ const std::vector<RemovalCase> kRemovals = {
     {"RootKey", false, {"CU T"}, Op::kKey, "\\", "", false, "117 \\", {"CU T"}},
     {"RootSubkeys", false, {"CU T"}, Op::kSubkeys, "\\", "", false, "117 \\", {"CU T"}},
     {"RootValue", false, {"CU T"}, Op::kValue, "\\", "v", false, "117 \\", {"CU T"}},
+    {"MissingKey", false, {"CU Other"}, Op::kKey, "T", "", true, "0 ", {"CU Other"}},
+    {"SubkeysOfMissingKey", false, {"CU Other"}, Op::kSubkeys, "T", "", true, "0 ", {"CU Other"}},
+    {"ParentRefusesWriting", false, {"CU P\\T", "!full CU P"}, Op::kTree, "P\\T", "", false,
+     "115 P", {"CU P\\T"}},
+    {"NamedEmptyValueGoes", false, {"CU V [N]="}, Op::kValue, "V", "N", true, "0 ", {"CU V"}},
     {"EmptyUnnamedValueIsNone", false, {"CU V []="}, Op::kValue, "V", "", true, "0 ", {"CU V []="}},
-    {"ValueDeletionRefused", false, {"CU V [ZRP95]=x", "!values CU V"}, Op::kValue, "V", "ZRP95",
+    {"ValueDeletionRefused", false, {"CU V [ZRP95]=x", "!values CU V"}, Op::kValue, "\\V\\", "ZRP95",
      false, "117 V", {"CU V [ZRP95]=x"}},
     {"ValueInKeyRefusingReading", false, {"CU V [ZRP95]=x", "!read CU V"}, Op::kValue, "V",
      "ZRP95", false, "115 V", {"CU V [ZRP95]=x"}},

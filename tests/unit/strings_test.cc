@@ -1,10 +1,13 @@
-// The text components: the trimming string (its path helpers are the fuzz
-// target's), the cursor string list's search and removal, and a message's
-// argument.
+// The text components: the trimming string and its path helpers, the
+// cursor string list's search and removal, and a message's argument; and
+// the titles and errors of components whose callers never read them.
 #include <gtest/gtest.h>
 
 #include "components/cursor_string_list.h"
+#include "components/execute.h"
 #include "components/message_catalogue.h"
+#include "components/registry.h"
+#include "components/text_file.h"
 #include "components/trim_string.h"
 #include "tests/support/sim_test.h"
 
@@ -28,6 +31,35 @@ TEST(TrimStringTest, TextIsTrimmedOnTheWayInButNotWhenCopied) {
   EXPECT_EQ(copied, " key ");
   copied = Untrimmed(" name ");
   EXPECT_EQ(copied, " name ");
+  copied = "\t C:\\K-WARD \n";
+  EXPECT_EQ(copied, "C:\\K-WARD");
+}
+
+// One backslash at the seam, whatever the pieces bring there; the parts cut
+// at the last backslash, which stays with the directory.
+TEST(TrimStringTest, PathHelpers) {
+  const char* const joins[][3] = {
+      {"C:\\WINDOWS", "Uninst.exe", "C:\\WINDOWS\\Uninst.exe"},
+      {"C:\\WINDOWS\\", "\\\\Uninst.exe", "C:\\WINDOWS\\Uninst.exe"},
+      {"C:\\\\\\", "x", "C:\\x"},
+      {"C:\\K-WARD\\", "", "C:\\K-WARD\\"},
+      {"", "DOSSTART.BAT", "\\DOSSTART.BAT"},
+      {"C:\\A \\", " B", "C:\\A\\B"},
+  };
+  for (const auto& j : joins) EXPECT_EQ(CTrimString(j[0]).JoinPath(j[1]), j[2]) << j[0];
+  const char* const parts[][3] = {  // path, file name, directory
+      {"C:\\K-WARD\\KWUNINST.EXE", "KWUNINST.EXE", "C:\\K-WARD\\"},
+      {"KWUNINST.EXE", "KWUNINST.EXE", ""},
+      {"C:\\", "", "C:\\"},
+  };
+  for (const auto& p : parts) {
+    CTrimString name, directory;
+    CTrimString(p[0]).GetFileNamePart(name);
+    CTrimString(p[0]).GetDirectoryPart(directory);
+    EXPECT_EQ(name + "|" + directory, std::string(p[1]) + "|" + p[2]);
+  }
+  EXPECT_TRUE(IsInDirectory("c:\\windows\\x.dll", "C:\\WINDOWS\\"));
+  EXPECT_FALSE(IsInDirectory("C:\\WINDOWS.OLD\\X.DLL", "C:\\WINDOWS"));
 }
 
 using CursorStringListTest = testing::SimTest;  // its error title comes from the catalogue
@@ -48,7 +80,7 @@ TEST_F(CursorStringListTest, FindText) {
       {{"echo off", "cls"}, "", "", true, "0 ", "echo off"},
       {{"A", "STOP", "X"}, "x", "stop", false, "106 X", "STOP"},
       {{"before", "x marks the stop"}, "X", "STOP", true, "0 ", "x marks the stop"},
-      {{"line"}, "absent", "", false, "107 ABSENT", nullptr},
+      {{"line"}, "zone", "", false, "107 ZONE", nullptr},
       {{}, "sentryx.exe", "", false, "107 SENTRYX.EXE", nullptr},
   };
   for (const auto& c : cases) {
@@ -63,6 +95,35 @@ TEST_F(CursorStringListTest, FindText) {
   }
 }
 
+using ComponentTest = testing::SimTest;
+
+// Each component heads its error boxes with its own title from the catalogue.
+TEST_F(ComponentTest, ComponentsLoadTheirOwnTitles) {
+  EXPECT_EQ(CCursorStringList().GetTitle(), "String List Error!");
+  EXPECT_EQ(CRegistry().GetTitle(), "Registry Error!");
+  EXPECT_EQ(CTextFile().GetTitle(), "Text File Error!");
+  EXPECT_EQ(CExecute("", "").GetTitle(), "Execute Error!");
+}
+
+// An empty argument falls back to what the component was made with, and
+// the error names what was used; with neither there is nothing to name.
+TEST_F(ComponentTest, ExecuteNamesWhatFailed) {
+  CExecute own("C:\\OWN.EXE", "Own");
+  EXPECT_FALSE(own.Execute("C:\\MISSING.EXE", false));
+  EXPECT_EQ(testing::ErrorOf(own), "103 C:\\MISSING.EXE");
+  EXPECT_FALSE(own.Execute("", false));
+  EXPECT_EQ(testing::ErrorOf(own), "103 C:\\OWN.EXE");
+  EXPECT_FALSE(own.CloseWindow(""));
+  EXPECT_EQ(testing::ErrorOf(own), "101 Own");
+  EXPECT_FALSE(own.BringWindowToFront("Nobody"));
+  EXPECT_EQ(testing::ErrorOf(own), "102 Nobody");
+  CExecute none("", "");
+  EXPECT_FALSE(none.Execute("", false));
+  EXPECT_EQ(testing::ErrorOf(none), "138 ");
+  EXPECT_FALSE(none.BringWindowToFront(""));
+  EXPECT_EQ(testing::ErrorOf(none), "137 ");
+}
+
 // Moving on after a removal and reading at the end are the search's and
 // the batch clean-up's to show; removing at the end refuses.
 TEST_F(CursorStringListTest, RemovingAtTheEndTouchesNothing) {
@@ -73,6 +134,9 @@ TEST_F(CursorStringListTest, RemovingAtTheEndTouchesNothing) {
   list.GetNextString(text);
   EXPECT_FALSE(list.RemoveCurrent());
   EXPECT_EQ(list.GetCount(), 1);
+  list.StepBack();  // to the last string, and from the first past the end
+  list.StepBack();
+  EXPECT_TRUE(list.IsAtEnd());
 }
 
 TEST(MessageFormatTest, ReplacesThePlaceholderOnlyAndLeavesPercentInArguments) {

@@ -158,6 +158,8 @@ TEST_F(TextFileTest, AFileTooLargeToBeOneIsRefusedUnread) {
 // Opening another file saves the first, its new content on the disk
 // before it takes the file's place: a power cut between the moves of a save
 // must not leave the file's name to content that never reached the disk.
+// A search names the text as the caller wrote it; a second close finds
+// nothing open.
 TEST_F(TextFileTest, OpeningAnotherFileSavesTheFirst) {
   Files().AddFile(kPath, "SENTRYX\r\nMOUSE\r\n");
   Files().AddFile("C:\\AUTOEXEC.BAT", "PATH C:\\DOS\n");
@@ -172,6 +174,11 @@ TEST_F(TextFileTest, OpeningAnotherFileSavesTheFirst) {
       std::find(steps.begin(), steps.end(), "moved C:\\WINDOWS\\DOSSTART.BAT to C:\\WINDOWS\\DOSSTART.~KO");
   EXPECT_LT(flushed, setAside);
   EXPECT_NE(setAside, steps.end());
+  EXPECT_FALSE(file.FindLine("path", ""));  // the cursor is at the end until a rewind
+  EXPECT_EQ(testing::ErrorOf(file), "136 path");
+  EXPECT_TRUE(file.Close());
+  EXPECT_FALSE(file.Close());
+  EXPECT_EQ(testing::ErrorOf(file), "105 ");
 }
 
 }  // namespace
