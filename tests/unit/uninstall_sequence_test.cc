@@ -324,6 +324,7 @@ TEST_F(UninstallSequenceTest, TheRecordOfAStandardRun) {
   Files().AddFile("C:\\K-WARD.SYS");
   Files().AddFile(testing::kDosStartPath, "@ECHO OFF\r\nC:\\K-WARD\\SENTRYX.EXE\r\nTYPE SENTRYX.TXT\r\n");
   Files().Hold(InInstallDir("KWSHEXT.DLL"), "the shell");
+  Files().AddFile(testing::kRecordPath, "an older run's record\r\n");  // replaced, not added to
   CancelEveryPrompt();
   CUninstallApp().InitInstance();
   std::ifstream table(KW_TESTS_DIR "/unit/standard_record.txt");
