@@ -94,7 +94,8 @@ void InstallLibrary(const std::string& path);
 // waits for the next start, WININIT.INI's [rename] section (renaming the
 // file WININIT.BAK afterwards) and PendingFileRenameOperations, as Windows
 // does before anything else runs.  Empty when done, else why it could not
-// be (to skip the test with).
+// be: a failure of the test, since the run cannot tell CTest of a skip and
+// the restart's checks would pass unseen.
 std::string RestartWindows();
 
 std::vector<Event> UninstallerTrace();
